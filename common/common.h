@@ -1,0 +1,25 @@
+// Common services: the trace hook, registry access, the text loader and
+// the uninstall log. Every registry access of the program goes through the
+// Co_ functions; each returns 1 for success (or "found") and 0 otherwise.
+#pragma once
+
+#include <windows.h>
+
+void CoTrace(LPCSTR text, int level = 0);
+
+int Co_GetRegValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD *number);
+int Co_GetRegValueSz(HKEY root, LPCSTR subKey, LPCSTR valueName, LPSTR text);
+
+int Co_SetValueSz(HKEY root, LPCSTR subKey, LPCSTR valueName, LPCSTR text);
+int Co_SetValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD number);
+int Co_SetCreateValueSz(HKEY root, LPCSTR subKey, LPCSTR valueName, LPCSTR text);
+int Co_SetCreateValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD number);
+int Co_DeleteRegValue(HKEY root, LPCSTR subKey, LPCSTR valueName);
+int Co_DeleteRegNode(HKEY root, LPCSTR keyPath);
+
+LPSTR LoadResText(UINT id);
+
+int OpenUninstallLog(LPCSTR fileName);
+int WriteUninstallLog(LPCSTR object, LPCSTR message);
+LPSTR GetUninstallLogPath(LPSTR destination);
+int CloseUninstallLog(void);

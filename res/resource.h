@@ -1,0 +1,43 @@
+// Resource ids of the uninstaller. Also read by the resource compiler, so
+// it holds nothing but #define lines.
+#ifndef QW_RESOURCE_H
+#define QW_RESOURCE_H
+
+#define IDS_RESTART_PROMPT 4
+#define IDS_ERROR_SEE_LOG 5
+#define IDS_CONFIRM_REMOVE 6
+#define IDS_COMPLETE 15
+#define IDS_STAGE_OLDFILES 18
+#define IDS_STAGE_SETTING 19
+#define IDS_INTRO 20
+#define IDS_PLEASE_WAIT 29
+#define IDS_ERR_DELETE_FILE 32
+#define IDS_ERR_DELETE_KEY 33
+#define IDS_ERR_MODIFY_VALUE 34
+#define IDS_ERR_DELETE_VALUE 36
+#define IDS_CLOSE_PROPERTIES 38
+#define IDS_PROPS_CLASS 44
+#define IDS_PROPS_TITLE 45
+#define IDS_NEED_ADMIN 50
+#define IDS_STAGE_APPS 51
+#define IDS_FNKEY_TITLE 57
+#define IDS_DEVWATCH_CLASS 58
+#define IDS_DEVWATCH_TITLE 59
+#define IDS_TRAY_CLASS 60
+#define IDS_TRAY_TITLE 61
+#define IDS_ICON_CLASS 62
+#define IDS_ICON_TITLE 63
+#define IDS_CLKICON_CLASS 64
+#define IDS_CLKICON_TITLE 65
+
+#define IDD_PROGRESS 101
+#define IDI_MAIN 114
+#define IDB_PICTURE 116
+
+#define IDC_PROGRESS 1000
+#define IDC_STATUS_APPS 1002
+#define IDC_STATUS_FILES 1003
+#define IDC_STATUS_SETTINGS 1004
+#define IDC_INTRO 1009
+
+#endif

@@ -1,0 +1,102 @@
+// kernel32 of the simulated Windows: errors, environment, files, memory,
+// time, text conversion and the lstr* string helpers.
+#pragma once
+
+#include "base.h"
+
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+
+#define MEM_COMMIT 0x00001000
+#define MEM_RESERVE 0x00002000
+#define MEM_DECOMMIT 0x00004000
+#define MEM_RELEASE 0x00008000
+#define PAGE_NOACCESS 0x01
+#define PAGE_READONLY 0x02
+#define PAGE_READWRITE 0x04
+
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+typedef WIN32_FIND_DATAA WIN32_FIND_DATA;
+
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+
+DWORD GetLastError(void);
+void SetLastError(DWORD error);
+
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size);
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL CloseHandle(HANDLE handle);
+HANDLE FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
+BOOL FindClose(HANDLE find);
+BOOL DeleteFileA(LPCSTR name);
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
+BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa);
+BOOL RemoveDirectoryA(LPCSTR name);
+DWORD GetFileAttributesA(LPCSTR name);
+
+LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect);
+BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type);
+
+void Sleep(DWORD milliseconds);
+DWORD GetTickCount(void);
+
+HANDLE GetCurrentProcess(void);
+DWORD GetCurrentProcessId(void);
+HMODULE GetModuleHandleA(LPCSTR name);
+
+UINT GetACP(void);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
+                        LPCSTR defaultChar, LPBOOL usedDefault);
+
+int lstrlenA(LPCSTR text);
+LPSTR lstrcpyA(LPSTR dst, LPCSTR src);
+LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int size);
+LPSTR lstrcatA(LPSTR dst, LPCSTR src);
+int lstrcmpA(LPCSTR a, LPCSTR b);
+int lstrcmpiA(LPCSTR a, LPCSTR b);

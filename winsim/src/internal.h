@@ -1,0 +1,42 @@
+// What the parts of the simulated machine share among themselves. Tests
+// use winsim.h instead.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+namespace wsim {
+namespace detail {
+
+// Counts the call, and tells whether a fault set with wsim::Fail applies to
+// it for this target; if so, *error receives the error to report (the
+// caller also sets the thread's last error where the real call does).
+bool TakeFault(const char *call, const std::string &target, DWORD *error);
+
+// Each side of the machine registers how it returns to a fresh state;
+// wsim::Reset calls every hook, in the order of registration.
+void OnReset(void (*hook)());
+
+// The user's language (1033 or 1041) and the ANSI code page (1252 or 932).
+WORD UiLanguage();
+UINT AnsiCodePage();
+
+// Text conversion between the ANSI code page and UTF-16, as Windows does.
+std::u16string AnsiToWide(const std::string &ansi);
+std::string WideToAnsi(const std::u16string &wide);
+// Case-insensitive comparison of two names in the ANSI code page, as the
+// registry and the file system compare them.
+bool SameName(const std::string &a, const std::string &b);
+
+// A resource of the program's own module, as the resource compiler built
+// it: type (RT_STRING 6, RT_DIALOG 5, ...), numeric id, language. Falls
+// back to the other languages as Windows does. False when there is none.
+bool FindResourceData(WORD type, WORD id, const BYTE **data, DWORD *size);
+
+// The full long form of an existing path (short 8.3 components replaced by
+// long names, letter case as stored); empty when the path does not exist.
+std::string LongPathOf(const std::string &path);
+
+}  // namespace detail
+}  // namespace wsim
