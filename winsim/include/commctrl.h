@@ -13,4 +13,9 @@
 #define PBM_GETRANGE (WM_USER + 7)
 #define PBM_GETPOS (WM_USER + 8)
 
+typedef struct {
+    int iLow;
+    int iHigh;
+} PBRANGE, *PPBRANGE;
+
 void InitCommonControls(void);

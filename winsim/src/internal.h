@@ -29,6 +29,18 @@ std::string WideToAnsi(const std::u16string &wide);
 // registry and the file system compare them.
 bool SameName(const std::string &a, const std::string &b);
 
+// Case-insensitive comparison of two UTF-16 names with the upper-casing
+// that the registry and the file system use; and their order as the
+// registry sorts subkeys (negative, zero or positive).
+bool SameWideName(const std::u16string &a, const std::u16string &b);
+int CompareWideNames(const std::u16string &a, const std::u16string &b);
+
+// CloseHandle closes the file and find handles of the kernel side itself.
+// A handle it does not know goes to the closers registered here, in order
+// of registration, until one of them returns true: the handle was its own
+// and is now closed. Handles nobody knows fail with ERROR_INVALID_HANDLE.
+void OnCloseHandle(bool (*closer)(HANDLE handle));
+
 // A resource of the program's own module, as the resource compiler built
 // it: type (RT_STRING 6, RT_DIALOG 5, ...), numeric id, language. Falls
 // back to the other languages as Windows does. False when there is none.

@@ -71,6 +71,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL CloseHandle(HANDLE handle);
 HANDLE FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);
 BOOL DeleteFileA(LPCSTR name);
 BOOL MoveFileA(LPCSTR from, LPCSTR to);

@@ -1,0 +1,96 @@
+// The hidden controller window. It drives the run by posting its private
+// messages to itself, so that each step ends before the next one begins.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/app.h"
+#include "common/common.h"
+#include "common/globals.h"
+#include "res/resource.h"
+
+static const char kSystemSubdir[] = "\\system32";
+
+// Opens the log and works out the system directory. A "SystemRoot" too
+// long to take "\system32" within MAX_PATH counts as missing: every file
+// path of the run is built on the system directory.
+static void OnCreate(HWND hwnd)
+{
+    OpenUninstallLog("QWUNLOG.LOG");
+
+    ZeroMemory(g_systemRoot, sizeof(g_systemRoot));
+    if (GetSystemRootDir(g_systemRoot) && lstrlenA(g_systemRoot) + lstrlenA(kSystemSubdir) < MAX_PATH) {
+        ZeroMemory(g_systemDir, sizeof(g_systemDir));
+        lstrcpynA(g_systemDir, g_systemRoot, MAX_PATH);
+        lstrcatA(g_systemDir, kSystemSubdir);
+        g_errorOccurred = 0;
+        PostMessageA(hwnd, UM_BEGIN, 0, 0);
+    } else {
+        g_errorOccurred = 1;
+        PostMessageA(hwnd, UM_END, 0, 0);
+    }
+}
+
+static void OnBegin(HWND hwnd)
+{
+    g_hSavedCursor = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    PostMessageA(hwnd, UM_SHOWPROGRESS, 0, 0);
+}
+
+static void OnShowProgress(HWND hwnd)
+{
+    // The dialog holds a progress bar, whose class must exist before the
+    // dialog is created.
+    InitCommonControls();
+    g_dialogResult = DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), hwnd, ProgressDlgProc, 0);
+    SetCursor(g_hSavedCursor);
+    PostMessageA(hwnd, UM_END, (WPARAM)g_dialogResult, 0);
+}
+
+// Only a dialog that ran the stages (result 1) leads to the completion,
+// which closes the log itself.
+static void OnEnd(HWND hwnd, WPARAM result)
+{
+    if (result == 1)
+        FinishUninstall(hwnd);
+    else
+        CloseUninstallLog();
+    PostMessageA(hwnd, WM_DESTROY, 0, 0);
+}
+
+LRESULT CALLBACK UninstallWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate(hwnd);
+        return 0;
+    case UM_BEGIN:
+        OnBegin(hwnd);
+        return 1;
+    case UM_SHOWPROGRESS:
+        OnShowProgress(hwnd);
+        return 0;
+    case UM_END:
+        OnEnd(hwnd, wParam);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+// A value that does not fit MAX_PATH is treated like a missing one rather
+// than used cut short.
+int GetSystemRootDir(LPSTR buffer)
+{
+    char value[MAX_PATH];
+    DWORD length;
+
+    ZeroMemory(value, sizeof(value));
+    length = GetEnvironmentVariableA("SystemRoot", value, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    lstrcpynA(buffer, value, MAX_PATH);
+    return 1;
+}

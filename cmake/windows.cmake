@@ -1,0 +1,78 @@
+# The windows build: the product and its tests as 32-bit Windows programs
+# for Windows 2000 and later, cross-compiled with mingw-w64 and run under
+# Wine.
+add_compile_definitions(_WIN32_WINNT=0x0500 WINVER=0x0500)
+
+# Small, self-contained executables: unused code dropped, symbols
+# stripped, the C and C++ runtimes linked in so that no compiler DLL has
+# to be found at run time. The PE header asks for nothing newer than
+# Windows 2000 (5.0).
+set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG")
+add_compile_options($<$<CONFIG:Release>:-ffunction-sections> $<$<CONFIG:Release>:-fdata-sections>)
+add_link_options(
+    -static -static-libgcc -static-libstdc++
+    $<$<CONFIG:Release>:-s> $<$<CONFIG:Release>:-Wl,--gc-sections>
+    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
+    -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
+
+function(qw_link_platform target)
+    target_link_libraries(${target} PUBLIC
+        advapi32 user32 gdi32 comctl32 shell32 netapi32 uuid)
+endfunction()
+
+# GoogleTest with its Win32 threading, so it needs no pthread library.
+set(QW_GTEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(${QW_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Every windows test runs in the build's own Wine prefix. The fixture
+# makes the prefix the first time (minutes under emulation) and reuses it
+# afterwards; it also keeps one wineserver up for the whole test run, so
+# that each test program does not pay for Wine's start-up again.
+set(QW_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix the windows tests run in")
+set(QW_SCRIPTS_DIR ${CMAKE_CURRENT_LIST_DIR}/../scripts)
+set(QW_WINE_PREFIX_TOOL ${QW_SCRIPTS_DIR}/wine-prefix)
+
+add_test(NAME wine_prefix COMMAND ${QW_WINE_PREFIX_TOOL} start ${QW_WINEPREFIX})
+add_test(NAME wine_shutdown COMMAND ${QW_WINE_PREFIX_TOOL} stop ${QW_WINEPREFIX})
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 3600)
+set_tests_properties(wine_shutdown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 300)
+
+# Runs a test executable under Wine (the toolchain's emulator) in the
+# test prefix. Extra arguments are passed to the program.
+function(qw_add_test_program target)
+    add_test(NAME ${target} COMMAND ${target} ${ARGN})
+    set_tests_properties(${target} PROPERTIES
+        FIXTURES_REQUIRED wine
+        ENVIRONMENT "WINEPREFIX=${QW_WINEPREFIX}"
+        TIMEOUT 1200)
+endfunction()
+
+# The product, QWUNINST.EXE: the resources plus the app library, whose
+# WinMain the C runtime's start-up code calls. WinMain is referenced only
+# from the runtime, which the linker reads after our libraries, so it is
+# named as undefined up front to pull it out of the app library. Until the
+# app has a WinMain (or the resources exist) there is no product to link.
+function(qw_add_product)
+    set(rc ${CMAKE_SOURCE_DIR}/res/qwuninst.rc)
+    set(winmain "")
+    foreach(source IN LISTS QW_APP_SOURCES)
+        file(STRINGS ${source} found REGEX "WinMain[ \t]*\\(")
+        if(found)
+            set(winmain ${source})
+        endif()
+    endforeach()
+    if(NOT EXISTS ${rc} OR NOT winmain)
+        message(STATUS "QWUNINST.EXE not built yet: needs res/qwuninst.rc and a WinMain in app/")
+        return()
+    endif()
+    add_executable(QWUNINST WIN32 ${rc})
+    set_target_properties(QWUNINST PROPERTIES OUTPUT_NAME QWUNINST SUFFIX .EXE
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    target_link_options(QWUNINST PRIVATE -Wl,-u,_WinMain@16)
+    target_link_libraries(QWUNINST PRIVATE qw_app)
+    add_test(NAME qwuninst_pe COMMAND ${QW_SCRIPTS_DIR}/check-pe $<TARGET_FILE:QWUNINST>)
+endfunction()

@@ -1,0 +1,381 @@
+# Helpers of the whole-program scenarios; sourced by run_scenario.sh.
+#
+# Under emulated Wine each Windows process start costs about a minute of
+# processor time, and a fresh Wine session (services, devices, desktop)
+# several. So the scenarios run in the build's Wine prefix, whose session
+# the windows tests already keep up, one after the other, and each one is
+# a single script for the driver qwanswer.exe: it installs the product's
+# state from scratch (so nothing of an earlier scenario counts), plays the
+# user, and records. The checks then compare the records here, with no
+# Windows process at all.
+
+SYSDIR='C:\windows\system32'
+TESTDIR='C:\qwtest'
+UNINSTALLER='C:\qwtest\QWUNINST.EXE'
+TITLE='QELVORA Wattrix2 Uninstaller'
+LOG='%TEMP%\QWUNLOG.LOG'
+
+failures=0
+
+note() { echo "[$(date +%T) +${SECONDS}s] $*"; }
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# A Unix path as Windows sees it through drive Z:.
+winpath() {
+    local p=$1
+    echo "Z:${p//\//\\}"
+}
+
+# Makes the machine ready and the scenario's records directory OUT. Sets
+# CDRIVE, SYSDIR_UNIX and SCRIPT, and exports WINEPREFIX.
+machine_use() {
+    local name=$1
+    OUT=$QW_E2E_WORK/$name
+    rm -rf "$OUT"
+    mkdir -p "$OUT"
+    export WINEPREFIX=$QW_WINEPREFIX
+    # Under ctest the prefix's session is up already and a second server
+    # is refused; by hand this makes the prefix and starts its session.
+    if ! "$QW_SCRIPTS/wine-prefix" start "$WINEPREFIX" 2>/dev/null && [ ! -f "$WINEPREFIX/.qw-ready" ]; then
+        fail "the Wine prefix $WINEPREFIX could not be set up"
+        return 1
+    fi
+    CDRIVE=$WINEPREFIX/drive_c
+    SYSDIR_UNIX=$CDRIVE/windows/system32
+    mkdir -p "$CDRIVE/qwtest"
+    cp "$QW_PRODUCT" "$CDRIVE/qwtest/QWUNINST.EXE"
+    cp "$QW_E2E_BIN/netapi32.dll" "$CDRIVE/qwtest/netapi32.dll"
+    SCRIPT=$OUT/script.txt
+    : >"$SCRIPT"
+}
+
+# Appends one step to the scenario's script, quoting words with blanks.
+step() {
+    local line="" word
+    for word in "$@"; do
+        if [[ -z $word || $word == *[[:space:]]* ]]; then
+            word="\"$word\""
+        fi
+        line+="${line:+ }$word"
+    done
+    printf '%s\n' "$line" >>"$SCRIPT"
+}
+
+# Installs the product, its uninstaller and the cleanup helper; extra
+# arguments are install options.
+install_product() {
+    step install --uninstaller "$UNINSTALLER" --helper "$(winpath "$QW_E2E_BIN/QvCleanup.exe")" "$@"
+}
+
+# One answered run of the uninstaller; the log is removed first so that
+# the run's own log (or its absence) is what gets kept as NAME.LOG.
+# Further arguments go before the program (environment changes).
+uninstall() {
+    local name=$1 answers=$2
+    shift 2
+    step remove "$LOG"
+    step run "$name" "$answers" "$@" "$UNINSTALLER"
+    step keep "$LOG" "$name.LOG"
+}
+
+# The product's whole footprint in the registry and the system directory.
+FOOTPRINT=(
+    'HKLM\SOFTWARE\QELVORA'
+    'HKCU\SOFTWARE\QELVORA'
+    'HKCR\CLSID\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}'
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\QELVORA Wattrix2'
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run|Qwtray'
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run|QvCleanup'
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Controls Folder\Power\shellex\PropertySheetHandlers\CPL Extension Sample'
+    'HKLM\SYSTEM\CurrentControlSet\Services\QvHotkey'
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Controls Folder\PowerCfg|DiskSpinDownMin'
+    'HKLM\SYSTEM\CurrentControlSet\Services\Fdc\Parameters|MaskDmaAtWakingUp'
+)
+
+snapshot() {
+    step snapshot "$1" "${FOOTPRINT[@]}" "dir:$SYSDIR"
+}
+
+# Runs the script. The driver's own output goes to OUT/driver.out.
+drive() {
+    note "driver: $(grep -c . "$SCRIPT") steps"
+    wine "$QW_E2E_BIN/qwanswer.exe" "$(winpath "$SCRIPT")" >"$OUT/driver.out" 2>&1
+    local rc=$?
+    sed 's/^/    /' "$OUT/driver.out"
+    [ $rc -eq 0 ] || fail "the driver reported a failed step (exit code $rc)"
+    note "driver done"
+}
+
+# The user's temporary directory as Windows names it, for the error box.
+log_windows() {
+    local dir
+    for dir in "$CDRIVE"/users/*/Temp; do
+        case $dir in */Public/Temp) continue ;; esac
+        echo "C:\\users\\$(basename "$(dirname "$dir")")\\Temp\\QWUNLOG.LOG"
+        return
+    done
+}
+
+# Compares a record with the expected text on stdin; shows the difference.
+expect_text() {
+    local what=$1 actual=$2
+    local expected=$OUT/expected.$(basename "$actual")
+    cat >"$expected"
+    if [ ! -f "$actual" ]; then
+        fail "$what: no record $actual"
+    elif ! diff -u "$expected" "$actual" >"$OUT/diff.$(basename "$actual")"; then
+        fail "$what differs from what was expected:"
+        cat "$OUT/diff.$(basename "$actual")" >&2
+    fi
+}
+
+# The transcript without the progress dialog's lines, which depend on
+# timing, against the expected boxes and exit code on stdin.
+expect_boxes() {
+    local name=$1
+    if [ -f "$OUT/$name.txt" ]; then
+        grep -v -E '^(status|bar|dialog): ' "$OUT/$name.txt" >"$OUT/$name.boxes" || true
+    fi
+    expect_text "the message boxes of $name" "$OUT/$name.boxes"
+}
+
+# The status lines of a run of all three stages, in order. The driver
+# sees those that last long enough; every one it saw must be in this list,
+# in this order, and the first stage (five seconds at least) must be seen.
+expect_progress() {
+    local name=$1 lang=${2:-en}
+    local apps files setting wait done intro
+    if [ "$lang" = ja ]; then
+        apps='アプリケーションの停止' files='旧ファイルの復旧' setting='設定' wait='お待ちください...' done='完了'
+        intro='アンインストーラはコンピュータから QELVORA Wattrix2 を削除します。'
+    else
+        apps='Application.' files='Old files.' setting='Setting.' wait='please wait...' done='complete.'
+        intro='Uninstall will remove the QELVORA Wattrix2 from your computer.'
+    fi
+    local sequence="status:  |  | 
+status: $apps | $files | $setting
+status: $wait | $files | $setting
+status: $done | $files | $setting
+status: $done | $wait | $setting
+status: $done | $done | $setting
+status: $done | $done | $wait
+status: $done | $done | $done"
+    local transcript=$OUT/$name.txt
+
+    [ "$(grep -c '^dialog: ' "$transcript")" = 1 ] || fail "$name: the progress dialog was not seen once"
+    grep -qxF "dialog: $intro" "$transcript" || fail "$name: the dialog's introduction is not \"$intro\""
+    grep -qxF "status: $wait | $files | $setting" "$transcript" ||
+        fail "$name: the first stage's status lines were not seen"
+    if ! awk -v seq="$sequence" '
+        BEGIN { n = split(seq, want, "\n"); at = 1 }
+        /^status: / {
+            while (at <= n && want[at] != $0) at++
+            if (at > n) { print "out of order or unknown: " $0; bad = 1; exit }
+        }
+        END { exit bad }' "$transcript"; then
+        fail "$name: the status lines did not follow the stages"
+    fi
+    if ! awk '/^bar: / { v = $2 + 0; if (v < last || v > 6) bad = 1; last = v } END { exit bad }' "$transcript"; then
+        fail "$name: the progress bar went backwards or past 6"
+    fi
+}
+
+# A run that ended before the progress dialog, or at its confirmation.
+expect_no_stage() {
+    local name=$1
+    if grep '^status: ' "$OUT/$name.txt" | grep -qvxF 'status:  |  | '; then
+        fail "$name: a stage began"
+    fi
+}
+
+expect_log_bytes() {
+    local name=$1 expected=$2
+    if [ ! -f "$OUT/$name.LOG" ]; then
+        fail "$name: no log file was left"
+        return
+    fi
+    printf '%s' "$expected" >"$OUT/expected.$name.LOG"
+    if ! cmp -s "$OUT/expected.$name.LOG" "$OUT/$name.LOG"; then
+        fail "$name: the log differs from what was expected:"
+        diff -u <(od -c "$OUT/expected.$name.LOG") <(od -c "$OUT/$name.LOG") >&2 || true
+    fi
+}
+
+expect_no_log() {
+    [ ! -e "$OUT/$1.LOG" ] || fail "$1: a log file was written"
+}
+
+# The product's files in a snapshot's listing of the system directory.
+product_files() {
+    sed -n '/^<C:\\windows\\system32>$/,$p' "$OUT/$1" | sed 1d |
+        grep -E '^(QW|Qv)|\.qel ' | sed 's/ [0-9]*$//' || true
+}
+
+# The snapshot's registry part, without the directory listing.
+registry_of() {
+    sed '/^<C:\\windows\\system32>$/,$d' "$OUT/$1"
+}
+
+expect_registry() {
+    local what=$1 snap=$2
+    registry_of "$snap" >"$OUT/registry.$snap"
+    expect_text "$what" "$OUT/registry.$snap"
+}
+
+expect_files() {
+    local what=$1 snap=$2
+    product_files "$snap" >"$OUT/files.$snap"
+    expect_text "$what" "$OUT/files.$snap"
+}
+
+# Value lines as the snapshot writes them.
+sz() { printf '"%s" REG_SZ(%d) "%s"\n' "$1" $((${#2} + 1)) "$2"; }
+dword() { printf '"%s" REG_DWORD %s\n' "$1" "$2"; }
+default_sz() { printf '@ REG_SZ(%d) "%s"\n' $((${#1} + 1)) "$1"; }
+
+# The footprint right after install_product with its defaults; $1 is the
+# section of the cleanup helper's keys.
+installed_footprint() {
+    local cleanup=$1
+    cat <<EOF
+[HKLM\\SOFTWARE\\QELVORA]
+${cleanup:+$cleanup
+}[HKLM\\SOFTWARE\\QELVORA\\Power Management]
+$(sz InstallDir "$SYSDIR")
+$(sz Version 2.0)
+[HKLM\\SOFTWARE\\QELVORA\\Power Management\\Devices]
+[HKLM\\SOFTWARE\\QELVORA\\Power Management\\Devices\\Floppy]
+$(default_sz A:)
+[HKLM\\SOFTWARE\\QELVORA\\Power Management\\Profiles]
+[HKLM\\SOFTWARE\\QELVORA\\Power Management\\Profiles\\AC]
+$(dword Standby 10)
+[HKLM\\SOFTWARE\\QELVORA\\Power Management\\Profiles\\DC]
+$(dword Standby 5)
+[HKLM\\SOFTWARE\\QELVORA\\Power Management\\Profiles\\DC\\Custom]
+$(dword Dim 2)
+[HKCU\\SOFTWARE\\QELVORA]
+[HKCU\\SOFTWARE\\QELVORA\\Power Management]
+$(sz LastProfile AC)
+[HKCU\\SOFTWARE\\QELVORA\\Power Management\\Tray]
+$(dword ShowIcon 1)
+[HKCU\\SOFTWARE\\QELVORA\\Power Management\\Tray\\Menu]
+$(sz Order AC,DC)
+[HKCR\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}]
+$(default_sz "QELVORA Power Save Sheet")
+[HKCR\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}\\InprocServer32]
+$(default_sz "$SYSDIR\\QWSAVER.CPL")
+$(sz ThreadingModel Apartment)
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2]
+$(sz DisplayName "QELVORA Wattrix2")
+$(sz Publisher QELVORA)
+$(sz UninstallString QWUNINST.EXE)
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]
+$(sz Qwtray "$SYSDIR\\QWTRAY.EXE")
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]
+"QvCleanup" missing
+EOF
+    other_keys "$(default_sz "{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}")" \
+        "$(sz QWFnkey "$SYSDIR\\QWFNKEY.EXE")" "$(sz DiskSpinDownMin 10)" "$(dword MaskDmaAtWakingUp 1)"
+}
+
+# The keys that are not the product's: the handler key, the hot-key
+# service and the two settings. $1 and $2 are the product's values in the
+# first two (empty when gone), $3 and $4 the settings' lines.
+other_keys() {
+    cat <<EOF
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Power\\shellex\\PropertySheetHandlers\\CPL Extension Sample]
+${1:+$1
+}$(sz Description kept)
+[HKLM\\SYSTEM\\CurrentControlSet\\Services\\QvHotkey]
+[HKLM\\SYSTEM\\CurrentControlSet\\Services\\QvHotkey\\Run]
+$(sz QvVolume QVVOL.EXE)${2:+
+$2}
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg]
+$3
+[HKLM\\SYSTEM\\CurrentControlSet\\Services\\Fdc\\Parameters]
+$4
+EOF
+}
+
+# The footprint after a removal that went through: the product's trees
+# gone, the helper's keys as given in $1 (empty when gone), its Run value
+# as given in $2 (a value line, or a "missing" line).
+removed_footprint() {
+    local cleanup=$1 helper=$2
+    cat <<EOF
+[HKLM\\SOFTWARE\\QELVORA]
+${cleanup:+$cleanup
+}[HKCU\\SOFTWARE\\QELVORA]
+[HKCR\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}] missing
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2] missing
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]
+"Qwtray" missing
+[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]
+$helper
+EOF
+    other_keys "" "" "$(sz DiskSpinDownMin 3)" "$(dword MaskDmaAtWakingUp 0)"
+}
+
+# The helper's keys after a full run from number 1.
+full_queue() {
+    local refnum=$1
+    cat <<EOF
+[HKLM\\SOFTWARE\\QELVORA\\Cleanup]
+$(dword RefNum "$refnum")
+[HKLM\\SOFTWARE\\QELVORA\\Cleanup\\RemoveFiles]
+$(sz File1 "$SYSDIR\\QWSAVER.qel")
+$(sz File10 "$SYSDIR\\QWUNINST.EXE")
+$(sz File2 "$SYSDIR\\QWTRAY.qel")
+$(sz File3 "$SYSDIR\\QWREG.qel")
+$(sz File4 "$SYSDIR\\QWADAPT.qel")
+$(sz File5 "$SYSDIR\\QWTAB.qel")
+$(sz File6 "$SYSDIR\\QWFNKEY.qel")
+$(sz File7 "$SYSDIR\\QWDEVWATCH.qel")
+$(sz File8 "$SYSDIR\\QWICON.qel")
+$(sz File9 "$SYSDIR\\QWCLKICON.qel")
+$(dword NextNumber 11)
+EOF
+}
+
+HELPER_RUN_VALUE=$(sz QvCleanup "$SYSDIR\\QvCleanup.exe")
+NO_HELPER_RUN_VALUE='"QvCleanup" missing'
+
+# The product's files right after install_product.
+INSTALLED_FILES='QWADAPT.DLL
+QWCLKICON.EXE
+QWDEVWATCH.EXE
+QWFNKEY.EXE
+QWICON.EXE
+QWREG.DLL
+QWSAVER.CPL
+QWSAVER.FTS
+QWSAVER.GID
+QWSAVER.HLP
+QWTAB.DLL
+QWTRAY.EXE
+QWUNINST.EXE
+QvCleanup.exe'
+
+# After a full removal: the nine files renamed, the help files gone.
+RETIRED_FILES='QWADAPT.qel
+QWCLKICON.qel
+QWDEVWATCH.qel
+QWFNKEY.qel
+QWICON.qel
+QWREG.qel
+QWSAVER.qel
+QWTAB.qel
+QWTRAY.qel
+QWUNINST.EXE
+QvCleanup.exe'
+
+BOX_CONFIRM="box: Are you sure you want to remove the QELVORA Wattrix2?
+owner: #32770 \"$TITLE\"
+buttons: OK,Cancel"
+BOX_RESTART="box: Uninstall has completed successfully. Do you want to restart computer right now?
+owner: $TITLE \"$TITLE\"
+buttons: Yes,No"

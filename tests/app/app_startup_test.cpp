@@ -1,0 +1,137 @@
+// The product test of the start-up checks against the machine's registry,
+// and the reading of "SystemRoot" from the environment.
+#include <windows.h>
+#include <string.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "support/machine.h"
+
+static const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2";
+
+class IsProductRegisteredTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestMachine();
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    }
+    void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey); }
+
+    // A null text leaves that value out.
+    static void WriteEntry(const char *displayName, const char *uninstallString)
+    {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                                 KEY_ALL_ACCESS, NULL, &key, NULL));
+        if (displayName != NULL) {
+            EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE *)displayName,
+                                                    (DWORD)strlen(displayName) + 1));
+        }
+        if (uninstallString != NULL) {
+            EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "UninstallString", 0, REG_SZ,
+                                                    (const BYTE *)uninstallString, (DWORD)strlen(uninstallString) + 1));
+        }
+        RegCloseKey(key);
+    }
+};
+
+TEST_F(IsProductRegisteredTest, EntryNamingProductAndUninstallerIsFound)
+{
+    WriteEntry("QELVORA Wattrix2", "QWUNINST.EXE");
+    EXPECT_EQ(1, IsProductRegistered());
+}
+
+TEST_F(IsProductRegisteredTest, MissingKeyOrValueIsNotInstalled)
+{
+    EXPECT_EQ(0, IsProductRegistered());
+    WriteEntry(NULL, "QWUNINST.EXE");
+    EXPECT_EQ(0, IsProductRegistered());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    WriteEntry("QELVORA Wattrix2", NULL);
+    EXPECT_EQ(0, IsProductRegistered());
+}
+
+// The comparison is byte for byte: case, paths, quotes and blanks all
+// make the entry someone else's.
+TEST_F(IsProductRegisteredTest, NearMissesAreNotInstalled)
+{
+    static const char *const kEntries[][2] = {
+        {"Qelvora Wattrix2", "QWUNINST.EXE"},
+        {"QELVORA Wattrix2 ", "QWUNINST.EXE"},
+        {"QELVORA Wattrix2", "qwuninst.exe"},
+        {"QELVORA Wattrix2", "C:\\WINNT\\system32\\QWUNINST.EXE"},
+        {"QELVORA Wattrix2", "\"QWUNINST.EXE\""},
+        {"QELVORA Wattrix2", "QWUNINST.EXE /u"},
+    };
+    for (const auto &entry : kEntries) {
+        WriteEntry(entry[0], entry[1]);
+        EXPECT_EQ(0, IsProductRegistered()) << entry[0] << " / " << entry[1];
+    }
+}
+
+class GetSystemRootDirTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char value[MAX_PATH];
+        ResetTestMachine();
+        DWORD length = GetEnvironmentVariableA("SystemRoot", value, sizeof(value));
+        hadValue_ = length > 0 && length < sizeof(value);
+        if (hadValue_)
+            saved_ = value;
+        memset(buffer_, 0xAA, sizeof(buffer_));
+    }
+    void TearDown() override { SetEnvironmentVariableA("SystemRoot", hadValue_ ? saved_.c_str() : NULL); }
+
+    bool BufferUntouched() const
+    {
+        for (unsigned char c : buffer_)
+            if (c != 0xAA)
+                return false;
+        return true;
+    }
+
+    char buffer_[MAX_PATH];
+    bool hadValue_ = false;
+    std::string saved_;
+};
+
+TEST_F(GetSystemRootDirTest, CopiesValue)
+{
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", "D:\\WIN.NT\\"));
+    EXPECT_EQ(1, GetSystemRootDir(buffer_));
+    EXPECT_STREQ("D:\\WIN.NT\\", buffer_);
+    EXPECT_EQ((char)0xAA, buffer_[11]);
+}
+
+TEST_F(GetSystemRootDirTest, MissingVariableLeavesBufferUntouched)
+{
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", NULL));
+    EXPECT_EQ(0, GetSystemRootDir(buffer_));
+    EXPECT_TRUE(BufferUntouched());
+}
+
+TEST_F(GetSystemRootDirTest, EmptyValueLeavesBufferUntouched)
+{
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", ""));
+    EXPECT_EQ(0, GetSystemRootDir(buffer_));
+    EXPECT_TRUE(BufferUntouched());
+}
+
+// A value of MAX_PATH characters or more cannot be held; it is not cut.
+TEST_F(GetSystemRootDirTest, ValueTooLongForBufferLeavesBufferUntouched)
+{
+    std::string longValue = "C:\\" + std::string(MAX_PATH, 'W');
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", longValue.c_str()));
+    EXPECT_EQ(0, GetSystemRootDir(buffer_));
+    EXPECT_TRUE(BufferUntouched());
+
+    longValue.resize(MAX_PATH - 1);
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", longValue.c_str()));
+    EXPECT_EQ(1, GetSystemRootDir(buffer_));
+    EXPECT_EQ(longValue, buffer_);
+}

@@ -1,0 +1,168 @@
+// The simulated machine itself where the program leans on it and no real
+// Windows can be set up the same way: a Japanese code page, a fresh
+// machine's paths, files held by other programs, injected faults.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "support/machine.h"
+#include "winsim.h"
+
+namespace {
+
+TEST(MachineSimTest, JapaneseKeyNameEndingInByte5CIsOneComponent)
+{
+    ResetTestMachine(true);
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\\x95\x5c\\\x8e\x71", 0, NULL, 0,
+                                             KEY_ALL_ACCESS, NULL, &key, NULL));  // SOFTWARE\表\子
+    RegCloseKey(key);
+    EXPECT_EQ(std::vector<std::string>{"\x8e\x71"}, wsim::SubkeyNames("HKLM\\SOFTWARE\\\x95\x5c"));
+    char name[MAX_PATH];
+    DWORD length = MAX_PATH;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\\x95\x5c", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegEnumKeyExA(key, 0, name, &length, NULL, NULL, NULL, NULL));
+    EXPECT_STREQ("\x8e\x71", name);
+    EXPECT_EQ(2u, length);
+    RegCloseKey(key);
+}
+
+TEST(MachineSimTest, CodePageFollowsTheLanguage)
+{
+    ResetTestMachine();
+    EXPECT_EQ(1252u, GetACP());
+    WCHAR wide[4];
+    EXPECT_EQ(2, MultiByteToWideChar(CP_ACP, 0, "\x80", -1, wide, 4));
+    EXPECT_EQ((WCHAR)0x20AC, wide[0]);
+
+    ResetTestMachine(true);
+    EXPECT_EQ(932u, GetACP());
+    EXPECT_EQ(2, MultiByteToWideChar(CP_ACP, 0, "\x95\x5c", -1, wide, 4));
+    EXPECT_EQ((WCHAR)0x8868, wide[0]);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, "a\x95", 2, wide, 4));
+    EXPECT_EQ((DWORD)ERROR_NO_UNICODE_TRANSLATION, GetLastError());
+    char narrow[8];
+    const WCHAR table[] = {0x8868, 0};
+    EXPECT_EQ(3, WideCharToMultiByte(CP_ACP, 0, table, -1, narrow, sizeof(narrow), NULL, NULL));
+    EXPECT_STREQ("\x95\x5c", narrow);
+}
+
+TEST(MachineSimTest, FreshMachineHasTheUsersShortTemporaryPathAndItsLongForm)
+{
+    ResetTestMachine();
+    char path[MAX_PATH];
+    EXPECT_EQ(35u, GetTempPathA(MAX_PATH, path));
+    EXPECT_STREQ("C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\", path);
+    char longPath[MAX_PATH];
+    DWORD length = GetLongPathNameA("C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\QWUNLOG.LOG", longPath, MAX_PATH);
+    EXPECT_EQ(0u, length);
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    wsim::PutFile("C:\\Documents and Settings\\Administrator\\Local Settings\\Temp\\QWUNLOG.LOG", "");
+    length = GetLongPathNameA("c:\\docume~1\\admini~1\\locals~1\\temp\\qwunlog.log", longPath, MAX_PATH);
+    EXPECT_STREQ("c:\\Documents and Settings\\Administrator\\Local Settings\\Temp\\QWUNLOG.LOG", longPath);
+    EXPECT_EQ(strlen(longPath), length);
+    EXPECT_EQ(8u, GetEnvironmentVariableA("SystemRoot", path, MAX_PATH));
+    EXPECT_STREQ("C:\\WINNT", path);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\WINNT\\system32"));
+}
+
+TEST(MachineSimTest, LongFileNamesGetShortAliases)
+{
+    ResetTestMachine();
+    wsim::PutFile("C:\\WINNT\\Long File Name.text", "a");
+    wsim::PutFile("C:\\WINNT\\Long File Number Two.text", "b");
+    char shortPath[MAX_PATH];
+    ASSERT_GT(GetShortPathNameA("C:\\WINNT\\Long File Number Two.text", shortPath, MAX_PATH), 0u);
+    EXPECT_STREQ("C:\\WINNT\\LONGFI~2.TEX", shortPath);
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA("C:\\WINNT\\LONGFI~1.TEX", &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    EXPECT_STREQ("Long File Name.text", data.cFileName);
+    EXPECT_STREQ("LONGFI~1.TEX", data.cAlternateFileName);
+    FindClose(find);
+}
+
+TEST(MachineSimTest, FileHeldByAnotherProgramRefusesOpenDeleteAndRenameUntilReleased)
+{
+    ResetTestMachine();
+    const char path[] = "C:\\WINNT\\system32\\QWTRAY.EXE";
+    wsim::PutFile(path, "program");
+    wsim::HoldFile(path);
+    SetLastError(0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    EXPECT_FALSE(DeleteFileA(path));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    EXPECT_FALSE(MoveFileA(path, "C:\\WINNT\\system32\\QWTRAY.qel"));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path));
+
+    wsim::ReleaseFile(path);
+    EXPECT_TRUE(MoveFileA(path, "C:\\WINNT\\system32\\QWTRAY.qel"));
+    EXPECT_EQ("program", wsim::FileContents("C:\\WINNT\\system32\\QWTRAY.qel"));
+}
+
+TEST(MachineSimTest, DeletingAFileOpenWithDeleteSharingWaitsForTheLastHandle)
+{
+    ResetTestMachine();
+    const char path[] = "C:\\WINNT\\Temp\\shared.txt";
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(DeleteFileA(path));
+    EXPECT_TRUE(wsim::FileExists(path));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path, GENERIC_READ, 7, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    CloseHandle(file);
+    EXPECT_FALSE(wsim::FileExists(path));
+}
+
+TEST(MachineSimTest, DelayedMoveIsRecordedForTheNextStart)
+{
+    ResetTestMachine();
+    EXPECT_TRUE(MoveFileExA("C:\\WINNT\\a.qel", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_TRUE(MoveFileExA("C:\\WINNT\\b.new", "C:\\WINNT\\b.dll", MOVEFILE_DELAY_UNTIL_REBOOT |
+                                                                      MOVEFILE_REPLACE_EXISTING));
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(wsim::GetValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                               "PendingFileRenameOperations", &type, &data));
+    EXPECT_EQ((DWORD)REG_MULTI_SZ, type);
+    EXPECT_EQ(std::string("\\??\\C:\\WINNT\\a.qel\0\0\\??\\C:\\WINNT\\b.new\0!\\??\\C:\\WINNT\\b.dll\0\0", 60),
+              data);
+}
+
+TEST(MachineSimTest, FaultsApplyTheirNumberOfTimesAndEveryCallIsCounted)
+{
+    ResetTestMachine();
+    wsim::Fail("RegOpenKeyExA", "HKEY_LOCAL_MACHINE\\SOFTWARE", ERROR_ACCESS_DENIED, 2);
+    HKEY key;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes", 0, KEY_READ, &key));
+    RegCloseKey(key);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &key));
+    RegCloseKey(key);
+    EXPECT_EQ(4, wsim::CallCount("RegOpenKeyExA"));
+    EXPECT_EQ(0, wsim::OpenKeyHandles());
+}
+
+TEST(MachineSimTest, VirtualMemoryIsZeroFilledAndGivenBackWhole)
+{
+    ResetTestMachine();
+    BYTE *block = (BYTE *)VirtualAlloc(NULL, 1024, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE((BYTE *)NULL, block);
+    EXPECT_EQ(1, wsim::LiveAllocations());
+    EXPECT_EQ(std::string(4096, '\0'), std::string((char *)block, 4096));
+    EXPECT_FALSE(VirtualFree(block, 1024, MEM_RELEASE));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_TRUE(VirtualFree(block, 0, MEM_RELEASE));
+    EXPECT_EQ(0, wsim::LiveAllocations());
+    wsim::Fail("VirtualAlloc", "*", ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ((LPVOID)NULL, VirtualAlloc(NULL, 1024, MEM_COMMIT, PAGE_READWRITE));
+    EXPECT_EQ((DWORD)ERROR_NOT_ENOUGH_MEMORY, GetLastError());
+}
+
+}  // namespace

@@ -1,0 +1,957 @@
+// The file system: drive C: with Windows' path rules (backslashes, names
+// compared without regard to case and stored as written, short 8.3 aliases),
+// open handles with their sharing, and files that other programs hold open.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core.h"
+#include "winsim.h"
+
+namespace wsim {
+namespace {
+
+struct Node {
+    std::u16string name;
+    std::u16string shortName;  // empty when the name is a valid 8.3 name itself
+    bool directory = false;
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+    std::string data;
+    Node *parent = nullptr;
+    std::vector<std::shared_ptr<Node>> children;  // creation order
+    bool deletePending = false;
+    int heldByOthers = 0;
+};
+
+struct OpenFile {
+    std::shared_ptr<Node> node;
+    DWORD access;
+    DWORD share;
+    DWORD position;
+    std::string path;
+};
+
+struct FindEntry {
+    std::u16string name;
+    std::u16string shortName;
+    DWORD attributes;
+    DWORD size;
+};
+
+struct OpenFind {
+    std::vector<FindEntry> entries;
+    size_t next;
+};
+
+struct FileSystem {
+    std::shared_ptr<Node> root;
+    std::map<HANDLE, OpenFile> files;
+    std::map<HANDLE, OpenFind> finds;
+};
+
+FileSystem g_fs;
+
+const DWORD kReadRights = GENERIC_READ | GENERIC_ALL | 0x0001;    // FILE_READ_DATA
+const DWORD kWriteRights = GENERIC_WRITE | GENERIC_ALL | 0x0006;  // FILE_WRITE_DATA, FILE_APPEND_DATA
+const size_t kMaxComponent = 255;
+const char kSessionManager[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// Where a path leads: the directory that holds (or would hold) its last
+// component, the entry itself when it exists, and the components as
+// written.
+struct Place {
+    std::shared_ptr<Node> parent;
+    std::shared_ptr<Node> node;
+    std::u16string leaf;
+    std::vector<std::u16string> parts;
+    std::u16string drive;
+    bool trailingSlash = false;
+};
+
+bool IsInvalidNameChar(char16_t c, bool wildcards)
+{
+    if (c < 0x20)
+        return true;
+    if (c == '*' || c == '?')
+        return !wildcards;
+    return c == '<' || c == '>' || c == ':' || c == '"' || c == '|';
+}
+
+bool HasWildcards(const std::u16string &name)
+{
+    return name.find_first_of(u"*?") != std::u16string::npos;
+}
+
+std::shared_ptr<Node> Child(const Node &dir, const std::u16string &name)
+{
+    for (const auto &child : dir.children)
+        if (detail::SameWideName(child->name, name) ||
+            (!child->shortName.empty() && detail::SameWideName(child->shortName, name)))
+            return child;
+    return nullptr;
+}
+
+// Reads a path as the Win32 layer does: "/" reads as "\", "." and ".."
+// are folded, repeated separators count once, and a path without a drive
+// is taken from the root of C:. Fails with the error Windows reports.
+bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
+{
+    core::EnsureMachine();
+    if (!path || !path[0]) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (strlen(path) >= MAX_PATH) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    std::u16string wide = detail::AnsiToWide(path);
+    std::replace(wide.begin(), wide.end(), u'/', u'\\');
+    if (wide.size() >= 2 && wide[0] == u'\\' && wide[1] == u'\\') {
+        *error = ERROR_BAD_NETPATH;
+        return false;
+    }
+    size_t start = 0;
+    place->drive = u"C:";
+    if (wide.size() >= 2 && wide[1] == u':') {
+        if (core::UpcaseChar(wide[0]) != u'C') {
+            *error = ERROR_PATH_NOT_FOUND;
+            return false;
+        }
+        place->drive = wide.substr(0, 2);
+        start = 2;
+    }
+    place->trailingSlash = wide.size() > start && wide.back() == u'\\';
+    place->parts.clear();
+    while (start < wide.size()) {
+        size_t end = wide.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = wide.size();
+        std::u16string part = wide.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == u".")
+            continue;
+        if (part == u"..") {
+            if (!place->parts.empty())
+                place->parts.pop_back();
+            continue;
+        }
+        if (part.size() > kMaxComponent) {
+            *error = ERROR_FILENAME_EXCED_RANGE;
+            return false;
+        }
+        place->parts.push_back(part);
+    }
+    for (size_t i = 0; i < place->parts.size(); i++)
+        for (char16_t c : place->parts[i])
+            if (IsInvalidNameChar(c, wildcards && i + 1 == place->parts.size())) {
+                *error = ERROR_INVALID_NAME;
+                return false;
+            }
+    return true;
+}
+
+// Reads a path and finds where it leads.
+bool Locate(LPCSTR path, bool wildcards, Place *place, DWORD *error)
+{
+    if (!ParsePath(path, wildcards, place, error))
+        return false;
+    const std::vector<std::u16string> &parts = place->parts;
+    std::shared_ptr<Node> dir = g_fs.root;
+    for (size_t i = 0; i + 1 < parts.size(); i++) {
+        dir = Child(*dir, parts[i]);
+        if (!dir || !dir->directory) {
+            *error = ERROR_PATH_NOT_FOUND;
+            return false;
+        }
+    }
+    if (parts.empty()) {
+        place->parent = nullptr;
+        place->node = g_fs.root;
+        place->leaf.clear();
+        return true;
+    }
+    place->parent = dir;
+    place->leaf = parts.back();
+    place->node = HasWildcards(place->leaf) ? nullptr : Child(*dir, place->leaf);
+    return true;
+}
+
+// Sets the last error of a call that fails.
+bool Refuse(DWORD error)
+{
+    SetLastError(error);
+    return false;
+}
+
+// The error for an entry that is missing: the file, or a directory on the
+// way to it.
+DWORD MissingError(const Place &place)
+{
+    return place.parent ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+std::string TargetOf(LPCSTR path)
+{
+    std::string target(path ? path : "");
+    std::replace(target.begin(), target.end(), '/', '\\');
+    return target;
+}
+
+// ---- Short names ---------------------------------------------------------
+
+bool IsShortChar(char16_t c)
+{
+    if (c >= 0x80)
+        return true;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        return true;
+    return std::u16string(u"!#$%&'()-@^_`{}~").find(c) != std::u16string::npos;
+}
+
+bool IsValidShortName(const std::u16string &name)
+{
+    size_t dot = name.find(u'.');
+    std::u16string base = name.substr(0, dot);
+    std::u16string ext = dot == std::u16string::npos ? u"" : name.substr(dot + 1);
+    if (base.empty() || base.size() > 8 || ext.size() > 3 || ext.find(u'.') != std::u16string::npos)
+        return false;
+    if (dot != std::u16string::npos && ext.empty())
+        return false;
+    for (char16_t c : base + ext)
+        if (!IsShortChar(c))
+            return false;
+    return true;
+}
+
+bool ShortNameTaken(const Node &dir, const std::u16string &candidate)
+{
+    for (const auto &child : dir.children)
+        if (detail::SameWideName(child->name, candidate) ||
+            (!child->shortName.empty() && detail::SameWideName(child->shortName, candidate)))
+            return true;
+    return false;
+}
+
+// The alias NTFS makes for a long name: the first letters of the name in
+// upper case, "~" and a number, and the first three letters of the
+// extension.
+std::u16string MakeShortName(const Node &dir, const std::u16string &name)
+{
+    if (IsValidShortName(name))
+        return u"";
+    size_t dot = name.rfind(u'.');
+    std::u16string base, ext;
+    for (size_t i = 0; i < name.size() && i != dot; i++)
+        if (IsShortChar(name[i]))
+            base += core::UpcaseChar(name[i]);
+    if (dot != std::u16string::npos)
+        for (size_t i = dot + 1; i < name.size() && ext.size() < 3; i++)
+            if (IsShortChar(name[i]))
+                ext += core::UpcaseChar(name[i]);
+    if (base.empty())
+        base = u"_";
+    for (int n = 1;; n++) {
+        std::string digits = std::to_string(n);
+        std::u16string tail = u"~" + std::u16string(digits.begin(), digits.end());
+        std::u16string candidate = base.substr(0, 8 - tail.size()) + tail;
+        if (!ext.empty())
+            candidate += u"." + ext;
+        if (!ShortNameTaken(dir, candidate))
+            return candidate;
+    }
+}
+
+std::shared_ptr<Node> AddNode(Node &dir, const std::u16string &name, bool directory)
+{
+    auto node = std::make_shared<Node>();
+    node->name = name;
+    node->shortName = MakeShortName(dir, name);
+    node->directory = directory;
+    node->attributes = directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    node->parent = &dir;
+    dir.children.push_back(node);
+    return node;
+}
+
+void Unlink(const std::shared_ptr<Node> &node)
+{
+    Node *parent = node->parent;
+    if (!parent)
+        return;
+    auto &siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
+    node->parent = nullptr;
+}
+
+// ---- Sharing ---------------------------------------------------------------
+
+bool Wants(DWORD access, DWORD rights)
+{
+    return (access & rights) != 0;
+}
+
+// Whether a new open with this access and sharing can live beside every
+// open the file already has, this program's and other programs' alike.
+bool SharingAllows(const Node &node, DWORD access, DWORD share)
+{
+    if (node.heldByOthers > 0 && (Wants(access, kReadRights | kWriteRights | DELETE) || !(share & FILE_SHARE_READ) ||
+                                  !(share & FILE_SHARE_WRITE)))
+        return false;
+    for (const auto &entry : g_fs.files) {
+        const OpenFile &open = entry.second;
+        if (open.node.get() != &node)
+            continue;
+        if ((Wants(access, kReadRights) && !(open.share & FILE_SHARE_READ)) ||
+            (Wants(access, kWriteRights) && !(open.share & FILE_SHARE_WRITE)) ||
+            (Wants(access, DELETE) && !(open.share & FILE_SHARE_DELETE)) ||
+            (Wants(open.access, kReadRights) && !(share & FILE_SHARE_READ)) ||
+            (Wants(open.access, kWriteRights) && !(share & FILE_SHARE_WRITE)) ||
+            (Wants(open.access, DELETE) && !(share & FILE_SHARE_DELETE)))
+            return false;
+    }
+    return true;
+}
+
+int OpenCount(const Node &node)
+{
+    int count = 0;
+    for (const auto &entry : g_fs.files)
+        if (entry.second.node.get() == &node)
+            count++;
+    return count;
+}
+
+bool InSubtree(const Node *node, const Node *top)
+{
+    for (; node; node = node->parent)
+        if (node == top)
+            return true;
+    return false;
+}
+
+bool AnyOpenBelow(const Node &dir)
+{
+    for (const auto &entry : g_fs.files)
+        if (InSubtree(entry.second.node.get(), &dir))
+            return true;
+    return false;
+}
+
+std::string FullPathOf(const Place &place)
+{
+    std::u16string full = place.drive;
+    for (const std::u16string &part : place.parts)
+        full += u"\\" + part;
+    if (place.parts.empty())
+        full += u"\\";
+    return detail::WideToAnsi(full);
+}
+
+// Records a move or deletion for the next start of Windows the way Windows
+// does: in the Session Manager's PendingFileRenameOperations, one pair of
+// strings per operation (the target "!"-marked when it may be replaced,
+// empty for a deletion).
+void RecordDelayedMove(const std::string &from, const std::string &to, bool replace)
+{
+    DWORD type = REG_MULTI_SZ;
+    std::string list;
+    GetValue(kSessionManager, "PendingFileRenameOperations", &type, &list);
+    // Each string ends in its NUL, the list in one more.
+    if (!list.empty())
+        list.pop_back();
+    list += "\\??\\" + from;
+    list.push_back(0);
+    if (!to.empty())
+        list += std::string(replace ? "!" : "") + "\\??\\" + to;
+    list.push_back(0);
+    list.push_back(0);
+    PutValue(kSessionManager, "PendingFileRenameOperations", REG_MULTI_SZ, list.data(), (DWORD)list.size());
+}
+
+bool MoveEntry(const char *call, LPCSTR from, LPCSTR to, DWORD flags)
+{
+    if (core::Faulted(call, TargetOf(from)))
+        return false;
+    DWORD error;
+    Place source, target;
+    if (!Locate(from, false, &source, &error))
+        return Refuse(error);
+    if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+        std::string destination;
+        if (to) {
+            if (!Locate(to, false, &target, &error))
+                return Refuse(error);
+            destination = FullPathOf(target);
+        }
+        RecordDelayedMove(FullPathOf(source), destination, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+        return true;
+    }
+    if (!to)
+        return Refuse(ERROR_INVALID_PARAMETER);
+    if (!source.node)
+        return Refuse(MissingError(source));
+    if (!source.parent)
+        return Refuse(ERROR_ACCESS_DENIED);
+    std::shared_ptr<Node> node = source.node;
+    if (node->heldByOthers > 0 || !SharingAllows(*node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return Refuse(ERROR_SHARING_VIOLATION);
+    if (node->directory && AnyOpenBelow(*node))
+        return Refuse(ERROR_ACCESS_DENIED);
+    if (!Locate(to, false, &target, &error))
+        return Refuse(error);
+    if (!target.parent)
+        return Refuse(ERROR_ACCESS_DENIED);
+    if (InSubtree(target.parent.get(), node.get()))
+        return Refuse(ERROR_SHARING_VIOLATION);
+    if (target.node && target.node != node) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING))
+            return Refuse(ERROR_ALREADY_EXISTS);
+        if (target.node->directory || (target.node->attributes & FILE_ATTRIBUTE_READONLY))
+            return Refuse(ERROR_ACCESS_DENIED);
+        if (target.node->heldByOthers > 0 || OpenCount(*target.node) > 0)
+            return Refuse(ERROR_ACCESS_DENIED);
+        Unlink(target.node);
+    }
+    Node *newParent = target.parent.get();
+    Unlink(node);
+    node->name = target.leaf;
+    node->shortName = MakeShortName(*newParent, target.leaf);
+    node->parent = newParent;
+    newParent->children.push_back(node);
+    return true;
+}
+
+void FillFindData(const FindEntry &entry, LPWIN32_FIND_DATAA data)
+{
+    memset(data, 0, sizeof(*data));
+    data->dwFileAttributes = entry.attributes;
+    data->nFileSizeLow = entry.size;
+    std::string name = detail::WideToAnsi(entry.name);
+    std::string alias = detail::WideToAnsi(entry.shortName);
+    lstrcpynA(data->cFileName, name.c_str(), sizeof(data->cFileName));
+    lstrcpynA(data->cAlternateFileName, alias.c_str(), sizeof(data->cAlternateFileName));
+}
+
+FindEntry EntryOf(const Node &node, const std::u16string &name)
+{
+    return FindEntry{name, node.shortName, node.attributes, (DWORD)node.data.size()};
+}
+
+// Wildcards as FindFirstFile reads them: "*" any run of characters, "?"
+// any one character, without regard to case; "*.*" matches every name.
+bool Matches(const std::u16string &pattern, const std::u16string &name)
+{
+    if (pattern == u"*.*")
+        return true;
+    size_t p = 0, n = 0, starP = std::u16string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == u'?' || core::UpcaseChar(pattern[p]) == core::UpcaseChar(name[n]))) {
+            p++;
+            n++;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::u16string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        p++;
+    return p == pattern.size();
+}
+
+// Long or short form of an existing path, the drive as written.
+bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error)
+{
+    Place place;
+    if (!Locate(path, false, &place, error))
+        return false;
+    if (!place.node) {
+        *error = MissingError(place);
+        return false;
+    }
+    std::u16string result = place.drive;
+    std::vector<const Node *> chain;
+    for (const Node *node = place.node.get(); node && node->parent; node = node->parent)
+        chain.push_back(node);
+    std::reverse(chain.begin(), chain.end());
+    for (const Node *node : chain)
+        result += u"\\" + (longForm || node->shortName.empty() ? node->name : node->shortName);
+    if (chain.empty() || place.trailingSlash)
+        result += u"\\";
+    *out = detail::WideToAnsi(result);
+    return true;
+}
+
+DWORD CopyPathOut(const std::string &text, LPSTR buffer, DWORD size)
+{
+    if (text.size() + 1 > size)
+        return (DWORD)text.size() + 1;
+    memcpy(buffer, text.c_str(), text.size() + 1);
+    return (DWORD)text.size();
+}
+
+[[noreturn]] void Misuse(const char *what, const char *path)
+{
+    fprintf(stderr, "winsim: %s: %s\n", what, path ? path : "(null)");
+    abort();
+}
+
+// Creates the directories a path names, parents first, leaving out its
+// last dropLast components.
+std::shared_ptr<Node> MakeDirectories(const char *path, size_t dropLast = 0)
+{
+    Place place;
+    DWORD error;
+    if (!ParsePath(path, false, &place, &error) || place.parts.size() < dropLast)
+        Misuse("not a usable path", path);
+    std::shared_ptr<Node> dir = g_fs.root;
+    for (size_t i = 0; i + dropLast < place.parts.size(); i++) {
+        std::shared_ptr<Node> next = Child(*dir, place.parts[i]);
+        if (!next)
+            next = AddNode(*dir, place.parts[i], true);
+        else if (!next->directory)
+            Misuse("a file is in the way", path);
+        dir = next;
+    }
+    return dir;
+}
+
+std::shared_ptr<Node> ExistingNode(const char *path)
+{
+    Place place;
+    DWORD error;
+    if (!Locate(path, false, &place, &error))
+        return nullptr;
+    return place.node;
+}
+
+}  // namespace
+
+namespace core {
+
+void ResetFiles()
+{
+    g_fs.files.clear();
+    g_fs.finds.clear();
+    g_fs.root = std::make_shared<Node>();
+    g_fs.root->directory = true;
+    g_fs.root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    MakeDir("C:\\WINNT\\system32");
+    MakeDir("C:\\WINNT\\Temp");
+    MakeDir("C:\\Program Files", "PROGRA~1");
+    MakeDir("C:\\Documents and Settings", "DOCUME~1");
+    MakeDir("C:\\Documents and Settings\\All Users", "ALLUSE~1");
+    MakeDir("C:\\Documents and Settings\\Administrator", "ADMINI~1");
+    MakeDir("C:\\Documents and Settings\\Administrator\\Local Settings", "LOCALS~1");
+    MakeDir("C:\\Documents and Settings\\Administrator\\Local Settings\\Temp");
+}
+
+}  // namespace core
+
+namespace detail {
+
+std::string LongPathOf(const std::string &path)
+{
+    std::string result;
+    DWORD error;
+    if (!PathForm(path.c_str(), true, &result, &error))
+        return std::string();
+    return result;
+}
+
+}  // namespace detail
+
+// ---- Direct access for tests ---------------------------------------------
+
+void MakeDir(const char *path, const char *shortName)
+{
+    std::shared_ptr<Node> dir = MakeDirectories(path);
+    if (shortName && dir != g_fs.root)
+        dir->shortName = detail::AnsiToWide(shortName);
+}
+
+void PutFile(const char *path, const std::string &contents)
+{
+    Place place;
+    DWORD error;
+    if (!ParsePath(path, false, &place, &error) || place.parts.empty())
+        Misuse("not a usable file path", path);
+    std::shared_ptr<Node> dir = MakeDirectories(path, 1);
+    std::shared_ptr<Node> node = Child(*dir, place.parts.back());
+    if (!node)
+        node = AddNode(*dir, place.parts.back(), false);
+    else if (node->directory)
+        Misuse("a directory is in the way", path);
+    node->data = contents;
+}
+
+bool FileExists(const char *path)
+{
+    return ExistingNode(path) != nullptr;
+}
+
+std::string FileContents(const char *path)
+{
+    std::shared_ptr<Node> node = ExistingNode(path);
+    return node ? node->data : std::string();
+}
+
+std::vector<std::string> ListDir(const char *path)
+{
+    std::vector<std::string> names;
+    std::shared_ptr<Node> node = ExistingNode(path);
+    if (node && node->directory)
+        for (const auto &child : node->children)
+            names.push_back(detail::WideToAnsi(child->name));
+    return names;
+}
+
+void HoldFile(const char *path)
+{
+    std::shared_ptr<Node> node = ExistingNode(path);
+    if (!node)
+        Misuse("no file to hold", path);
+    node->heldByOthers++;
+}
+
+void ReleaseFile(const char *path)
+{
+    std::shared_ptr<Node> node = ExistingNode(path);
+    if (node && node->heldByOthers > 0)
+        node->heldByOthers--;
+}
+
+int OpenFileHandles()
+{
+    core::EnsureMachine();
+    return (int)(g_fs.files.size() + g_fs.finds.size());
+}
+
+}  // namespace wsim
+
+using namespace wsim;
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                   DWORD flags, HANDLE templateFile)
+{
+    (void)sa;
+    (void)templateFile;
+    if (core::Faulted("CreateFileA", TargetOf(name)))
+        return INVALID_HANDLE_VALUE;
+    Place place;
+    DWORD error;
+    if (!Locate(name, false, &place, &error)) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ||
+        (disposition == TRUNCATE_EXISTING && !Wants(access, kWriteRights))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::shared_ptr<Node> node = place.node;
+    if (!place.parent || (node && (node->directory || node->deletePending))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    DWORD lastError = ERROR_SUCCESS;
+    if (node) {
+        if (disposition == CREATE_NEW) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+        bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+        if ((node->attributes & FILE_ATTRIBUTE_READONLY) && (truncates || Wants(access, kWriteRights))) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (!SharingAllows(*node, access, share)) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (truncates)
+            node->data.clear();
+        if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+            lastError = ERROR_ALREADY_EXISTS;
+    } else {
+        if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        node = AddNode(*place.parent, place.leaf, false);
+        DWORD attributes = flags & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        node->attributes = FILE_ATTRIBUTE_ARCHIVE | attributes;
+    }
+    HANDLE handle = (HANDLE)core::NextHandleValue();
+    g_fs.files[handle] = OpenFile{node, access, share, 0, TargetOf(name)};
+    SetLastError(lastError);
+    return handle;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    (void)overlapped;
+    auto it = g_fs.files.find(file);
+    if (written)
+        *written = 0;
+    if (core::Faulted("WriteFile", it == g_fs.files.end() ? std::string() : it->second.path))
+        return FALSE;
+    if (it == g_fs.files.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    OpenFile &open = it->second;
+    if (!Wants(open.access, kWriteRights))
+        return Refuse(ERROR_ACCESS_DENIED);
+    std::string &data = open.node->data;
+    if (data.size() < open.position + size)
+        data.resize(open.position + size, '\0');
+    if (size)
+        memcpy(&data[open.position], buffer, size);
+    open.position += size;
+    if (written)
+        *written = size;
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    (void)overlapped;
+    auto it = g_fs.files.find(file);
+    if (read)
+        *read = 0;
+    if (core::Faulted("ReadFile", it == g_fs.files.end() ? std::string() : it->second.path))
+        return FALSE;
+    if (it == g_fs.files.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    OpenFile &open = it->second;
+    if (!Wants(open.access, kReadRights))
+        return Refuse(ERROR_ACCESS_DENIED);
+    const std::string &data = open.node->data;
+    DWORD available = open.position < data.size() ? (DWORD)data.size() - open.position : 0;
+    DWORD count = std::min(size, available);
+    if (count)
+        memcpy(buffer, data.data() + open.position, count);
+    open.position += count;
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh)
+{
+    core::EnsureMachine();
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    if (sizeHigh)
+        *sizeHigh = 0;
+    return (DWORD)it->second.node->data.size();
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    auto it = g_fs.files.find(handle);
+    if (core::Faulted("CloseHandle", it == g_fs.files.end() ? std::string() : it->second.path))
+        return FALSE;
+    // The pseudo handle of the current process closes without effect.
+    if (handle == (HANDLE)(LONG_PTR)-1)
+        return TRUE;
+    if (it != g_fs.files.end()) {
+        std::shared_ptr<Node> node = it->second.node;
+        g_fs.files.erase(it);
+        if (node->deletePending && OpenCount(*node) == 0)
+            Unlink(node);
+        return TRUE;
+    }
+    if (core::CloseForeignHandle(handle))
+        return TRUE;
+    return Refuse(ERROR_INVALID_HANDLE);
+}
+
+HANDLE FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
+{
+    if (core::Faulted("FindFirstFileA", TargetOf(name)))
+        return INVALID_HANDLE_VALUE;
+    Place place;
+    DWORD error;
+    if (!Locate(name, true, &place, &error)) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    OpenFind find{{}, 0};
+    if (place.parent && !place.trailingSlash) {
+        if (HasWildcards(place.leaf)) {
+            // Every directory but the root lists itself and its parent.
+            if (place.parent != g_fs.root)
+                for (const char16_t *dot : {u".", u".."})
+                    if (Matches(place.leaf, dot))
+                        find.entries.push_back(FindEntry{dot, u"", FILE_ATTRIBUTE_DIRECTORY, 0});
+            for (const auto &child : place.parent->children)
+                if (Matches(place.leaf, child->name) ||
+                    (!child->shortName.empty() && Matches(place.leaf, child->shortName)))
+                    find.entries.push_back(EntryOf(*child, child->name));
+        } else if (place.node) {
+            find.entries.push_back(EntryOf(*place.node, place.node->name));
+        }
+    }
+    if (find.entries.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    FillFindData(find.entries[0], data);
+    find.next = 1;
+    HANDLE handle = (HANDLE)core::NextHandleValue();
+    g_fs.finds[handle] = find;
+    return handle;
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
+{
+    if (core::Faulted("FindNextFileA", "*"))
+        return FALSE;
+    auto it = g_fs.finds.find(find);
+    if (it == g_fs.finds.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    OpenFind &open = it->second;
+    if (open.next >= open.entries.size())
+        return Refuse(ERROR_NO_MORE_FILES);
+    FillFindData(open.entries[open.next++], data);
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE find)
+{
+    if (core::Faulted("FindClose", "*"))
+        return FALSE;
+    if (g_fs.finds.erase(find) == 0)
+        return Refuse(ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR name)
+{
+    if (core::Faulted("DeleteFileA", TargetOf(name)))
+        return FALSE;
+    Place place;
+    DWORD error;
+    if (!Locate(name, false, &place, &error))
+        return Refuse(error);
+    if (!place.node)
+        return Refuse(MissingError(place));
+    std::shared_ptr<Node> node = place.node;
+    if (!place.parent || node->directory || node->deletePending || (node->attributes & FILE_ATTRIBUTE_READONLY))
+        return Refuse(ERROR_ACCESS_DENIED);
+    if (!SharingAllows(*node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return Refuse(ERROR_SHARING_VIOLATION);
+    // Open with FILE_SHARE_DELETE: the name stays until the last handle
+    // closes, as on Windows.
+    if (OpenCount(*node) > 0)
+        node->deletePending = true;
+    else
+        Unlink(node);
+    return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to)
+{
+    return MoveEntry("MoveFileA", from, to, 0) ? TRUE : FALSE;
+}
+
+BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    return MoveEntry("MoveFileExA", from, to, flags) ? TRUE : FALSE;
+}
+
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa)
+{
+    (void)sa;
+    if (core::Faulted("CreateDirectoryA", TargetOf(name)))
+        return FALSE;
+    // Directories leave room in MAX_PATH for an 8.3 file name inside them.
+    if (name && strlen(name) > MAX_PATH - 12)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE);
+    Place place;
+    DWORD error;
+    if (!Locate(name, false, &place, &error))
+        return Refuse(error);
+    if (place.node)
+        return Refuse(ERROR_ALREADY_EXISTS);
+    AddNode(*place.parent, place.leaf, true);
+    return TRUE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR name)
+{
+    if (core::Faulted("RemoveDirectoryA", TargetOf(name)))
+        return FALSE;
+    Place place;
+    DWORD error;
+    if (!Locate(name, false, &place, &error))
+        return Refuse(error);
+    if (!place.node)
+        return Refuse(MissingError(place));
+    if (!place.parent)
+        return Refuse(ERROR_ACCESS_DENIED);
+    if (!place.node->directory)
+        return Refuse(ERROR_DIRECTORY);
+    if (!place.node->children.empty())
+        return Refuse(ERROR_DIR_NOT_EMPTY);
+    if (place.node->heldByOthers > 0)
+        return Refuse(ERROR_SHARING_VIOLATION);
+    Unlink(place.node);
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR name)
+{
+    if (core::Faulted("GetFileAttributesA", TargetOf(name)))
+        return INVALID_FILE_ATTRIBUTES;
+    Place place;
+    DWORD error;
+    if (!Locate(name, false, &place, &error)) {
+        SetLastError(error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (!place.node) {
+        SetLastError(MissingError(place));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return place.node->attributes;
+}
+
+DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size)
+{
+    if (core::Faulted("GetLongPathNameA", TargetOf(shortPath)))
+        return 0;
+    std::string result;
+    DWORD error;
+    if (!PathForm(shortPath, true, &result, &error)) {
+        SetLastError(error);
+        return 0;
+    }
+    return CopyPathOut(result, longPath, longPath ? size : 0);
+}
+
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
+{
+    if (core::Faulted("GetShortPathNameA", TargetOf(longPath)))
+        return 0;
+    std::string result;
+    DWORD error;
+    if (!PathForm(longPath, false, &result, &error)) {
+        SetLastError(error);
+        return 0;
+    }
+    return CopyPathOut(result, shortPath, shortPath ? size : 0);
+}

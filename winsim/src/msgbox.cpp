@@ -1,0 +1,118 @@
+// Message boxes, answered by the user of the test script.
+#include "desktop_internal.h"
+
+namespace wsim {
+namespace desk {
+
+namespace {
+
+const UINT kCancelTryContinue = 6;
+const int kTryAgain = 10;
+const int kContinue = 11;
+
+bool IsButtonOf(UINT type, int answer)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_OK:
+        return answer == IDOK;
+    case MB_OKCANCEL:
+        return answer == IDOK || answer == IDCANCEL;
+    case MB_ABORTRETRYIGNORE:
+        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
+    case MB_YESNOCANCEL:
+        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
+    case MB_YESNO:
+        return answer == IDYES || answer == IDNO;
+    case MB_RETRYCANCEL:
+        return answer == IDRETRY || answer == IDCANCEL;
+    case kCancelTryContinue:
+        return answer == IDCANCEL || answer == kTryAgain || answer == kContinue;
+    default:
+        return false;
+    }
+}
+
+// While the box is up its loop handles whatever is posted to the
+// thread's windows, before any user could click; a quit message stays for
+// the loop outside.
+void RunBoxLoop()
+{
+    while (!S().queue.empty()) {
+        MSG msg = S().queue.front();
+        S().queue.pop_front();
+        msg.time = Clock();
+        Dispatch(msg);
+    }
+}
+
+}  // namespace
+}  // namespace desk
+
+using namespace desk;
+
+void QueueBoxAnswer(int answer)
+{
+    S().boxAnswers.push_back(answer);
+}
+
+int QueuedBoxAnswers()
+{
+    return static_cast<int>(S().boxAnswers.size());
+}
+
+std::vector<BoxRecord> Boxes()
+{
+    return S().boxes;
+}
+
+void OnBox(std::function<void(const BoxRecord &box)> hook)
+{
+    S().boxHook = std::move(hook);
+}
+
+}  // namespace wsim
+
+using namespace wsim;
+using namespace wsim::desk;
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    if (Faulted("MessageBoxA"))
+        return 0;
+    if (owner != nullptr && Find(owner) == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    BoxRecord box;
+    box.text = text ? text : "";
+    box.caption = caption ? caption : "Error";
+    box.style = type;
+    box.owner = owner;
+    if (S().boxAnswers.empty())
+        Die("MessageBoxA with no answer queued: caption \"%s\", text \"%s\", style 0x%x", box.caption.c_str(),
+            box.text.c_str(), type);
+    box.answer = S().boxAnswers.front();
+    S().boxAnswers.pop_front();
+    if (!IsButtonOf(type, box.answer))
+        Die("answer %d is not a button of the box \"%s\" (style 0x%x)", box.answer, box.text.c_str(), type);
+
+    HWND top = owner != nullptr ? TopLevelOf(owner) : nullptr;
+    bool disabled = false;
+    if (top != nullptr && IsEnabled(top)) {
+        SetEnabled(top, FALSE);
+        disabled = true;
+    }
+    box.ownerEnabled = top == nullptr || IsEnabled(top);
+    box.time = Clock();
+    box.seq = NextSeq();
+    S().boxes.push_back(box);
+
+    RunBoxLoop();
+    if (S().boxHook) {
+        std::function<void(const BoxRecord &)> hook = S().boxHook;
+        hook(box);
+    }
+    if (disabled && Find(top) != nullptr)
+        SetEnabled(top, TRUE);
+    return box.answer;
+}
