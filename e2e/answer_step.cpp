@@ -28,7 +28,7 @@
 //                         dialog was free to say (it is busy while a stage
 //                         runs, so not every position is seen)
 //   exit: N               the program ended with this exit code
-//   timeout               the program was still running after five minutes
+//   timeout               the program was still running after ten minutes
 //                         and was ended
 #include <windows.h>
 #include <commctrl.h>
@@ -50,7 +50,7 @@
 #define ENVIRONMENT_SIZE 65536
 #define MAX_CHANGES 16
 #define POLL_MS 50
-#define TIMEOUT_MS 300000
+#define TIMEOUT_MS 600000
 
 struct Button {
     int id;
@@ -261,7 +261,7 @@ static void WatchDialog(HWND dialog)
 
     // Asking the bar needs the dialog's thread; a busy thread is not waited
     // for, the position is simply not seen then.
-    if (SendMessageTimeoutA(GetDlgItem(dialog, ID_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 20,
+    if (SendMessageTimeoutA(GetDlgItem(dialog, ID_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 200,
                             &position) &&
         (int)position != g_lastBar) {
         g_lastBar = (int)position;

@@ -15,7 +15,7 @@
 //     --uninstall-string TEXT   "UninstallString" of the Uninstall entry
 //     --no-uninstall-entry      no Uninstall entry at all
 //     --skip-file NAME          leave out one of the twelve files (repeatable)
-//     --stale-qel STEM          an older STEM.qel in the system directory
+//     --stale-qel STEM          an older STEM.qel in the system directory (repeatable)
 //     --next-number N           a stored "NextNumber" of the queue
 //     --refnum N                "RefNum" (default 1)
 //     --no-refnum               no "RefNum"
@@ -61,7 +61,8 @@ struct Options {
     int noUninstallEntry;
     const char *skipped[MAX_SKIPPED];
     int skippedCount;
-    const char *staleQel;
+    const char *staleQel[MAX_SKIPPED];
+    int staleCount;
     int hasNextNumber;
     DWORD nextNumber;
     int hasRefNum;
@@ -234,8 +235,8 @@ static void InstallFiles(const struct Options *options)
         snprintf(content, sizeof(content), "QELVORA Wattrix2 %s\r\n", kProductFiles[i]);
         WriteFixtureFile(path, content);
     }
-    if (options->staleQel != NULL) {
-        snprintf(path, MAX_PATH, "%s\\%s.qel", g_systemDir, options->staleQel);
+    for (int i = 0; i < options->staleCount; i++) {
+        snprintf(path, MAX_PATH, "%s\\%s.qel", g_systemDir, options->staleQel[i]);
         WriteFixtureFile(path, "stale file of an earlier run\r\n");
     }
     if (options->uninstaller != NULL)
@@ -351,8 +352,8 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
             options->uninstallString = argv[++i];
         } else if (strcmp(option, "--skip-file") == 0 && options->skippedCount < MAX_SKIPPED) {
             options->skipped[options->skippedCount++] = argv[++i];
-        } else if (strcmp(option, "--stale-qel") == 0) {
-            options->staleQel = argv[++i];
+        } else if (strcmp(option, "--stale-qel") == 0 && options->staleCount < MAX_SKIPPED) {
+            options->staleQel[options->staleCount++] = argv[++i];
         } else if (strcmp(option, "--next-number") == 0) {
             options->hasNextNumber = 1;
             options->nextNumber = (DWORD)strtoul(argv[++i], NULL, 0);

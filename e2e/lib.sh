@@ -3,14 +3,17 @@
 # Under emulated Wine each Windows process start costs about a minute of
 # processor time, and a fresh Wine session (services, devices, desktop)
 # several. So the scenarios run in the build's Wine prefix, whose session
-# the windows tests already keep up, one after the other, and each one is
-# a single script for the driver qwanswer.exe: it installs the product's
-# state from scratch (so nothing of an earlier scenario counts), plays the
-# user, and records. The checks then compare the records here, with no
-# Windows process at all.
+# the windows tests already keep up, one after the other, and a group of
+# scenarios is one script for one run of the driver qwanswer.exe. Each
+# scenario first installs the product's state from scratch (so nothing of
+# an earlier one counts), then plays the user and records. The checks
+# compare the records afterwards, with no Windows process at all.
+#
+# A scenario file defines two functions: "steps", which appends its steps
+# to the script, and "checks". While they run, SCEN is the scenario's name,
+# OUT its records directory, and P the prefix that puts a record there.
 
 SYSDIR='C:\windows\system32'
-TESTDIR='C:\qwtest'
 UNINSTALLER='C:\qwtest\QWUNINST.EXE'
 TITLE='QELVORA Wattrix2 Uninstaller'
 LOG='%TEMP%\QWUNLOG.LOG'
@@ -20,7 +23,7 @@ failures=0
 note() { echo "[$(date +%T) +${SECONDS}s] $*"; }
 
 fail() {
-    echo "FAIL: $*" >&2
+    echo "FAIL: $SCEN: $*" >&2
     failures=$((failures + 1))
 }
 
@@ -30,30 +33,30 @@ winpath() {
     echo "Z:${p//\//\\}"
 }
 
-# Makes the machine ready and the scenario's records directory OUT. Sets
-# CDRIVE, SYSDIR_UNIX and SCRIPT, and exports WINEPREFIX.
-machine_use() {
-    local name=$1
-    OUT=$QW_E2E_WORK/$name
-    rm -rf "$OUT"
-    mkdir -p "$OUT"
+# Makes the machine ready: the prefix's session, the program and the
+# account-query stand-in in C:\qwtest. Sets CDRIVE and exports WINEPREFIX.
+machine_prepare() {
     export WINEPREFIX=$QW_WINEPREFIX
     # Under ctest the prefix's session is up already and a second server
     # is refused; by hand this makes the prefix and starts its session.
     if ! "$QW_SCRIPTS/wine-prefix" start "$WINEPREFIX" 2>/dev/null && [ ! -f "$WINEPREFIX/.qw-ready" ]; then
-        fail "the Wine prefix $WINEPREFIX could not be set up"
+        echo "the Wine prefix $WINEPREFIX could not be set up" >&2
         return 1
     fi
     CDRIVE=$WINEPREFIX/drive_c
-    SYSDIR_UNIX=$CDRIVE/windows/system32
-    mkdir -p "$CDRIVE/qwtest"
+    mkdir -p "$CDRIVE/qwtest" "$QW_E2E_WORK"
     cp "$QW_PRODUCT" "$CDRIVE/qwtest/QWUNINST.EXE"
     cp "$QW_E2E_BIN/netapi32.dll" "$CDRIVE/qwtest/netapi32.dll"
-    SCRIPT=$OUT/script.txt
-    : >"$SCRIPT"
 }
 
-# Appends one step to the scenario's script, quoting words with blanks.
+# Chooses the scenario whose steps or checks follow.
+scenario_use() {
+    SCEN=$1
+    OUT=$QW_E2E_WORK/$SCEN
+    P="$SCEN\\"
+}
+
+# Appends one step to the script, quoting words with blanks.
 step() {
     local line="" word
     for word in "$@"; do
@@ -71,6 +74,14 @@ install_product() {
     step install --uninstaller "$UNINSTALLER" --helper "$(winpath "$QW_E2E_BIN/QvCleanup.exe")" "$@"
 }
 
+# One answered run of a program, transcript NAME.txt. Further arguments:
+# environment changes, then the program and its arguments.
+run_program() {
+    local name=$1
+    shift
+    step run "$P$name" "$@"
+}
+
 # One answered run of the uninstaller; the log is removed first so that
 # the run's own log (or its absence) is what gets kept as NAME.LOG.
 # Further arguments go before the program (environment changes).
@@ -78,8 +89,22 @@ uninstall() {
     local name=$1 answers=$2
     shift 2
     step remove "$LOG"
-    step run "$name" "$answers" "$@" "$UNINSTALLER"
-    step keep "$LOG" "$name.LOG"
+    run_program "$name" "$answers" "$@" "$UNINSTALLER"
+    step keep "$LOG" "$P$name.LOG"
+}
+
+companion() {
+    local name=$1
+    shift
+    step companion "$P$name" "$@"
+}
+
+hold() {
+    step hold "$P$1" "$2"
+}
+
+stop() {
+    step stop "$P$1"
 }
 
 # The product's whole footprint in the registry and the system directory.
@@ -96,21 +121,26 @@ FOOTPRINT=(
     'HKLM\SYSTEM\CurrentControlSet\Services\Fdc\Parameters|MaskDmaAtWakingUp'
 )
 
+# snapshot FILE [MORE...]: the footprint, the system directory's files,
+# then whatever else is asked for.
 snapshot() {
-    step snapshot "$1" "${FOOTPRINT[@]}" "dir:$SYSDIR"
+    local file=$1
+    shift
+    step snapshot "$P$file" "${FOOTPRINT[@]}" "dir:$SYSDIR" "$@"
 }
 
-# Runs the script. The driver's own output goes to OUT/driver.out.
+# Runs the script.
 drive() {
+    local out=$1
     note "driver: $(grep -c . "$SCRIPT") steps"
-    wine "$QW_E2E_BIN/qwanswer.exe" "$(winpath "$SCRIPT")" >"$OUT/driver.out" 2>&1
+    wine "$QW_E2E_BIN/qwanswer.exe" "$(winpath "$SCRIPT")" >"$out" 2>&1
     local rc=$?
-    sed 's/^/    /' "$OUT/driver.out"
-    [ $rc -eq 0 ] || fail "the driver reported a failed step (exit code $rc)"
+    sed 's/^/    /' "$out"
     note "driver done"
+    return $rc
 }
 
-# The user's temporary directory as Windows names it, for the error box.
+# The log's path as Windows names it, for the error box.
 log_windows() {
     local dir
     for dir in "$CDRIVE"/users/*/Temp; do
@@ -192,14 +222,13 @@ expect_no_stage() {
     fi
 }
 
+# The run's log against the bytes on stdin.
 expect_log_bytes() {
-    local name=$1 expected=$2
+    local name=$1
+    cat >"$OUT/expected.$name.LOG"
     if [ ! -f "$OUT/$name.LOG" ]; then
         fail "$name: no log file was left"
-        return
-    fi
-    printf '%s' "$expected" >"$OUT/expected.$name.LOG"
-    if ! cmp -s "$OUT/expected.$name.LOG" "$OUT/$name.LOG"; then
+    elif ! cmp -s "$OUT/expected.$name.LOG" "$OUT/$name.LOG"; then
         fail "$name: the log differs from what was expected:"
         diff -u <(od -c "$OUT/expected.$name.LOG") <(od -c "$OUT/$name.LOG") >&2 || true
     fi
@@ -209,15 +238,16 @@ expect_no_log() {
     [ ! -e "$OUT/$1.LOG" ] || fail "$1: a log file was written"
 }
 
-# The product's files in a snapshot's listing of the system directory.
+# The product's files in a snapshot's listing of the system directory, in
+# its order (by name, letter case aside).
 product_files() {
-    sed -n '/^<C:\\windows\\system32>$/,$p' "$OUT/$1" | sed 1d |
-        grep -E '^(QW|Qv)|\.qel ' | sed 's/ [0-9]*$//' || true
+    awk '/^[<[]/ { inside = ($0 == "<C:\\windows\\system32>"); next }
+         inside && /^(QW|Qv)|\.qel / { sub(/ [0-9]+$/, ""); print }' "$OUT/$1"
 }
 
-# The snapshot's registry part, without the directory listing.
+# The snapshot's registry part, up to the first directory listing.
 registry_of() {
-    sed '/^<C:\\windows\\system32>$/,$d' "$OUT/$1"
+    awk '/^</ { exit } { print }' "$OUT/$1"
 }
 
 expect_registry() {
@@ -302,20 +332,17 @@ EOF
 }
 
 # The footprint after a removal that went through: the product's trees
-# gone, the helper's keys as given in $1 (empty when gone), its Run value
-# as given in $2 (a value line, or a "missing" line).
+# gone, the helper's keys as given in $1 (empty when gone), and the two Run
+# values as given in $2 (one of the RUN_ texts below).
 removed_footprint() {
-    local cleanup=$1 helper=$2
+    local cleanup=$1 run=$2
     cat <<EOF
 [HKLM\\SOFTWARE\\QELVORA]
 ${cleanup:+$cleanup
 }[HKCU\\SOFTWARE\\QELVORA]
 [HKCR\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}] missing
 [HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2] missing
-[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]
-"Qwtray" missing
-[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]
-$helper
+$run
 EOF
     other_keys "" "" "$(sz DiskSpinDownMin 3)" "$(dword MaskDmaAtWakingUp 0)"
 }
@@ -341,11 +368,24 @@ $(dword NextNumber 11)
 EOF
 }
 
-HELPER_RUN_VALUE=$(sz QvCleanup "$SYSDIR\\QvCleanup.exe")
-NO_HELPER_RUN_VALUE='"QvCleanup" missing'
+RUN_KEY='[HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]'
+# The tray program's value gone, the helper's written.
+RUN_WITH_HELPER="$RUN_KEY
+\"Qwtray\" missing
+$RUN_KEY
+$(sz QvCleanup "$SYSDIR\\QvCleanup.exe")"
+# Both values gone.
+RUN_WITHOUT_HELPER="$RUN_KEY
+\"Qwtray\" missing
+$RUN_KEY
+\"QvCleanup\" missing"
+# No Run key at all.
+RUN_KEY_MISSING="$RUN_KEY missing
+$RUN_KEY missing"
 
 # The product's files right after install_product.
-INSTALLED_FILES='QWADAPT.DLL
+INSTALLED_FILES='QvCleanup.exe
+QWADAPT.DLL
 QWCLKICON.EXE
 QWDEVWATCH.EXE
 QWFNKEY.EXE
@@ -357,11 +397,11 @@ QWSAVER.GID
 QWSAVER.HLP
 QWTAB.DLL
 QWTRAY.EXE
-QWUNINST.EXE
-QvCleanup.exe'
+QWUNINST.EXE'
 
 # After a full removal: the nine files renamed, the help files gone.
-RETIRED_FILES='QWADAPT.qel
+RETIRED_FILES='QvCleanup.exe
+QWADAPT.qel
 QWCLKICON.qel
 QWDEVWATCH.qel
 QWFNKEY.qel
@@ -370,8 +410,7 @@ QWREG.qel
 QWSAVER.qel
 QWTAB.qel
 QWTRAY.qel
-QWUNINST.EXE
-QvCleanup.exe'
+QWUNINST.EXE'
 
 BOX_CONFIRM="box: Are you sure you want to remove the QELVORA Wattrix2?
 owner: #32770 \"$TITLE\"

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Runs one whole-program scenario of the uninstaller under Wine:
+# Runs whole-program scenarios of the uninstaller under Wine:
 #
-#   run_scenario.sh NAME      runs e2e/scenarios/NAME.sh
+#   run_scenario.sh NAME...
 #
-# Environment, set by ctest (see e2e/CMakeLists.txt):
+# The scenarios e2e/scenarios/NAME.sh run one after the other in one run
+# of the driver, then each one's checks. Environment, set by ctest (see
+# e2e/CMakeLists.txt):
 #   QW_E2E_BIN      the fixture programs (qwanswer.exe, QvCleanup.exe, netapi32.dll)
 #   QW_PRODUCT      QWUNINST.EXE
-#   QW_E2E_WORK     where the scenarios' records go
+#   QW_E2E_WORK     where the records go
 #   QW_WINEPREFIX   the build's Wine prefix
 #   QW_SCRIPTS      the project's scripts/ (Wine environment and prefix)
 #
-# The exit code is 0 when every check of the scenario passed. The records
-# (script, transcripts, snapshots, logs, differences) stay in
-# QW_E2E_WORK/NAME.
+# The exit code is 0 when every check passed. The records (script,
+# driver output, transcripts, snapshots, logs, differences) stay in
+# QW_E2E_WORK, each scenario's in a directory of its name.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -22,17 +24,41 @@ for var in QW_E2E_BIN QW_PRODUCT QW_E2E_WORK QW_WINEPREFIX QW_SCRIPTS; do
         exit 2
     fi
 done
-name=${1:-}
-if [ -z "$name" ] || [ ! -f "$here/scenarios/$name.sh" ]; then
-    echo "usage: run_scenario.sh NAME, NAME one of: $(cd "$here/scenarios" && ls | sed 's/\.sh$//' | tr '\n' ' ')" >&2
+if [ $# -eq 0 ]; then
+    echo "usage: run_scenario.sh NAME..., NAME one of:" $(cd "$here/scenarios" && ls | sed 's/\.sh$//') >&2
     exit 2
 fi
+for name in "$@"; do
+    if [ ! -f "$here/scenarios/$name.sh" ]; then
+        echo "run_scenario: no scenario $name" >&2
+        exit 2
+    fi
+done
 . "$QW_SCRIPTS/wine-env"
 . "$here/lib.sh"
-. "$here/scenarios/$name.sh"
 
-machine_use "$name" || exit 1
-note "scenario $name"
-scenario
-note "scenario $name: $failures failure(s)"
+group=$(IFS=+; echo "$*")
+machine_prepare || exit 1
+SCRIPT=$QW_E2E_WORK/script.$group.txt
+: >"$SCRIPT"
+for name in "$@"; do
+    scenario_use "$name"
+    rm -rf "$OUT"
+    mkdir -p "$OUT"
+    . "$here/scenarios/$name.sh"
+    steps
+done
+
+note "scenarios $*"
+SCEN=$group
+DRIVER_OUT=$QW_E2E_WORK/driver.$group.out
+drive "$DRIVER_OUT" || fail "the driver reported a failed step"
+
+for name in "$@"; do
+    before=$failures
+    scenario_use "$name"
+    . "$here/scenarios/$name.sh"
+    checks
+    note "$name: $((failures - before)) failure(s)"
+done
 [ "$failures" -eq 0 ]

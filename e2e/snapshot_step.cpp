@@ -15,6 +15,7 @@
 //
 //   "Name" REG_SZ(LENGTH) "text"      LENGTH: the stored bytes, NUL included
 //   "Name" REG_DWORD 11
+//   "Name" REG_MULTI_SZ(LENGTH) "a" "b" ""   each string up to its NUL
 //   "Name" TYPE(LENGTH) 0a 0b ...     any other type or size, as bytes
 //
 // "dir:PATH" lists the files of a directory (not its subdirectories),
@@ -101,6 +102,14 @@ static void WriteValue(const char *name, DWORD type, const BYTE *data, DWORD siz
     if ((type == REG_SZ || type == REG_EXPAND_SZ) && size > 0) {
         Printable((const char *)data, (int)strnlen((const char *)data, size), text, sizeof(text));
         snprintf(line, sizeof(line), "%s %s(%lu) \"%s\"", printableName, TypeName(type), (unsigned long)size, text);
+    } else if (type == REG_MULTI_SZ) {
+        used = snprintf(line, sizeof(line), "%s REG_MULTI_SZ(%lu)", printableName, (unsigned long)size);
+        for (DWORD at = 0; at < size && used < (int)sizeof(line) - 8;) {
+            int length = (int)strnlen((const char *)data + at, size - at);
+            Printable((const char *)data + at, length, text, sizeof(text));
+            used += snprintf(line + used, sizeof(line) - used, " \"%s\"", text);
+            at += (DWORD)length + 1;
+        }
     } else if (type == REG_DWORD && size == 4) {
         snprintf(line, sizeof(line), "%s REG_DWORD %lu", printableName, (unsigned long)*(const DWORD *)data);
     } else {

@@ -1,10 +1,11 @@
 # The whole removal on an English system: confirmation OK, restart No.
-scenario() {
+steps() {
     install_product
     uninstall run OK,No
     snapshot after.txt
-    drive
+}
 
+checks() {
     expect_boxes run <<EOF2
 $BOX_CONFIRM
 answer: OK
@@ -13,8 +14,8 @@ answer: No
 exit: 0
 EOF2
     expect_progress run en
-    removed_footprint "$(full_queue 0)" "$HELPER_RUN_VALUE" |
+    removed_footprint "$(full_queue 0)" "$RUN_WITH_HELPER" |
         expect_registry "the registry after the removal" after.txt
     expect_files "the product's files after the removal" after.txt <<<"$RETIRED_FILES"
-    expect_log_bytes run ""
+    expect_log_bytes run </dev/null
 }

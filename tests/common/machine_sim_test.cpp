@@ -29,6 +29,25 @@ TEST(MachineSimTest, JapaneseKeyNameEndingInByte5CIsOneComponent)
     RegCloseKey(key);
 }
 
+TEST(MachineSimTest, ValuesAreListedInCreationOrder)
+{
+    ResetTestMachine();
+    wsim::PutSz("HKLM\\SOFTWARE\\QwOrder", "zeta", "1");
+    wsim::PutSz("HKLM\\SOFTWARE\\QwOrder", "Alpha", "2");
+    wsim::PutSz("HKLM\\SOFTWARE\\QwOrder", "", "3");
+    wsim::PutSz("HKLM\\SOFTWARE\\QwOrder", "ZETA", "4");  // replacing keeps the place
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QwOrder", 0, KEY_READ, &key));
+    const char *expected[] = {"zeta", "Alpha", ""};
+    for (DWORD i = 0; i < 3; i++) {
+        char name[20];
+        DWORD nameLength = 20;
+        ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(key, i, name, &nameLength, NULL, NULL, NULL, NULL)) << i;
+        EXPECT_STREQ(expected[i], name);
+    }
+    RegCloseKey(key);
+}
+
 TEST(MachineSimTest, CodePageFollowsTheLanguage)
 {
     ResetTestMachine();

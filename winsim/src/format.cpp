@@ -11,7 +11,7 @@ namespace {
 
 const size_t kOutputLimit = 1024;  // bytes, the NUL included
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool prefix = false;
     bool zero = false;
@@ -26,42 +26,42 @@ struct Spec {
 // Reads "[-][#][0][width][.precision][l|h|w]type" after a "%"; returns the
 // characters read, the type left 0 when it is not one wsprintf knows (the
 // character then prints as it is).
-size_t ParseSpec(const char *p, Spec *spec)
+size_t ParseConversion(const char *p, Conversion *conv)
 {
     const char *start = p;
     if (*p == '-') {
-        spec->left = true;
+        conv->left = true;
         p++;
     }
     if (*p == '#') {
-        spec->prefix = true;
+        conv->prefix = true;
         p++;
     }
     if (*p == '0') {
-        spec->zero = true;
+        conv->zero = true;
         p++;
     }
     while (*p >= '0' && *p <= '9')
-        spec->width = spec->width * 10 + (*p++ - '0');
+        conv->width = conv->width * 10 + (*p++ - '0');
     if (*p == '.') {
-        spec->hasPrecision = true;
+        conv->hasPrecision = true;
         p++;
         while (*p >= '0' && *p <= '9')
-            spec->precision = spec->precision * 10 + (*p++ - '0');
+            conv->precision = conv->precision * 10 + (*p++ - '0');
     }
     if (*p == 'l' || *p == 'w') {
-        spec->wide = true;
+        conv->wide = true;
         p++;
     } else if (*p == 'h') {
-        spec->narrow = true;
+        conv->narrow = true;
         p++;
     }
     if (*p && std::string("cCdisSuxX").find(*p) != std::string::npos) {
-        spec->type = *p;
+        conv->type = *p;
         p++;
     }
-    if (spec->left)
-        spec->zero = false;
+    if (conv->left)
+        conv->zero = false;
     return p - start;
 }
 
@@ -84,14 +84,14 @@ std::string WideText(const WCHAR *text, size_t limit)
     return limit ? ansi.substr(0, limit) : ansi;
 }
 
-std::string Convert(const Spec &spec, va_list *args)
+std::string Convert(const Conversion &conv, va_list *args)
 {
     std::string body, sign, prefix;
-    switch (spec.type) {
+    switch (conv.type) {
     case 'c':
     case 'C': {
         int c = va_arg(*args, int);
-        bool wide = spec.type == 'c' ? spec.wide : !spec.narrow;
+        bool wide = conv.type == 'c' ? conv.wide : !conv.narrow;
         if (wide) {
             WCHAR w[2] = {(WCHAR)c, 0};
             body = WideText(w, 0);
@@ -102,15 +102,15 @@ std::string Convert(const Spec &spec, va_list *args)
     }
     case 's':
     case 'S': {
-        bool wide = spec.type == 's' ? spec.wide : !spec.narrow;
+        bool wide = conv.type == 's' ? conv.wide : !conv.narrow;
         if (wide) {
-            body = WideText(va_arg(*args, const WCHAR *), spec.hasPrecision ? spec.precision : 0);
+            body = WideText(va_arg(*args, const WCHAR *), conv.hasPrecision ? conv.precision : 0);
         } else {
             const char *text = va_arg(*args, const char *);
             if (!text)
                 text = "(null)";
             size_t n = 0;
-            while (text[n] && (!spec.hasPrecision || spec.precision == 0 || n < spec.precision))
+            while (text[n] && (!conv.hasPrecision || conv.precision == 0 || n < conv.precision))
                 n++;
             body.assign(text, n);
         }
@@ -118,7 +118,7 @@ std::string Convert(const Spec &spec, va_list *args)
     }
     default: {
         unsigned int bits = va_arg(*args, unsigned int);
-        if (spec.type == 'd' || spec.type == 'i') {
+        if (conv.type == 'd' || conv.type == 'i') {
             int value = (int)bits;
             if (value < 0) {
                 sign = "-";
@@ -126,26 +126,26 @@ std::string Convert(const Spec &spec, va_list *args)
             } else {
                 body = Digits((unsigned long)value, 10, false);
             }
-        } else if (spec.type == 'u') {
+        } else if (conv.type == 'u') {
             body = Digits(bits, 10, false);
         } else {
-            body = Digits(bits, 16, spec.type == 'X');
-            if (spec.prefix)
-                prefix = spec.type == 'X' ? "0X" : "0x";
+            body = Digits(bits, 16, conv.type == 'X');
+            if (conv.prefix)
+                prefix = conv.type == 'X' ? "0X" : "0x";
         }
         // The precision is the least number of digits; the zero flag pads
         // the number out to the width instead, after its sign.
-        size_t least = spec.precision;
-        if (spec.zero && spec.width > sign.size() + prefix.size())
-            least = std::max(least, spec.width - sign.size() - prefix.size());
+        size_t least = conv.precision;
+        if (conv.zero && conv.width > sign.size() + prefix.size())
+            least = std::max(least, conv.width - sign.size() - prefix.size());
         if (body.size() < least)
             body.insert(0, least - body.size(), '0');
         body = sign + prefix + body;
         break;
     }
     }
-    if (body.size() < spec.width)
-        body.insert(spec.left ? body.size() : 0, spec.width - body.size(), ' ');
+    if (body.size() < conv.width)
+        body.insert(conv.left ? body.size() : 0, conv.width - body.size(), ' ');
     return body;
 }
 
@@ -168,10 +168,10 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args)
             out += *p++;
             continue;
         }
-        wsim::Spec spec;
-        p += wsim::ParseSpec(p, &spec);
-        if (spec.type)
-            out += wsim::Convert(spec, &copy);
+        wsim::Conversion conv;
+        p += wsim::ParseConversion(p, &conv);
+        if (conv.type)
+            out += wsim::Convert(conv, &copy);
     }
     va_end(copy);
     if (out.size() > wsim::kOutputLimit - 1)

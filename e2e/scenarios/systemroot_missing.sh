@@ -1,0 +1,15 @@
+# Without "SystemRoot" the program ends at once, silently: no dialog, no
+# change, only the empty log that the controller created.
+steps() {
+    install_product
+    snapshot before.txt
+    uninstall run OK -u SystemRoot
+    snapshot after.txt
+}
+
+checks() {
+    expect_boxes run <<<"exit: 0"
+    expect_no_stage run
+    expect_text "the machine after the run" "$OUT/after.txt" <"$OUT/before.txt"
+    expect_log_bytes run </dev/null
+}
