@@ -121,13 +121,6 @@ static void ReadText(HWND hwnd, char *out, int size)
     out[used] = '\0';
 }
 
-static int HasClass(HWND hwnd, const char *className)
-{
-    char name[256];
-
-    return GetClassNameA(hwnd, name, sizeof(name)) > 0 && strcmp(name, className) == 0;
-}
-
 static int IsVisibleChild(HWND child)
 {
     return (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -270,21 +263,19 @@ static void WatchDialog(HWND dialog)
     }
 }
 
-static BOOL CALLBACK InspectWindow(HWND hwnd, LPARAM)
+// The program's windows are found by class and title, which the window
+// manager filters for us; looking at every window of the machine each
+// time would cost far more under emulation.
+static void InspectWindows(void)
 {
-    char title[256];
+    HWND hwnd = NULL;
 
-    if (!HasClass(hwnd, DIALOG_CLASS))
-        return TRUE;
-    title[0] = '\0';
-    GetWindowTextA(hwnd, title, sizeof(title));
-    if (strcmp(title, TITLE) != 0)
-        return TRUE;
-    if (GetDlgItem(hwnd, ID_INTRO) != NULL)
-        WatchDialog(hwnd);
-    else
-        AnswerBox(hwnd);
-    return TRUE;
+    while ((hwnd = FindWindowExA(NULL, hwnd, DIALOG_CLASS, TITLE)) != NULL) {
+        if (GetDlgItem(hwnd, ID_INTRO) != NULL)
+            WatchDialog(hwnd);
+        else
+            AnswerBox(hwnd);
+    }
 }
 
 static int ParseAnswers(const char *list)
@@ -391,7 +382,7 @@ static int Watch(HANDLE process)
             WaitForSingleObject(process, INFINITE);
             return 0;
         }
-        EnumWindows(InspectWindow, 0);
+        InspectWindows();
     }
     return 1;
 }

@@ -1,14 +1,34 @@
-# The whole removal on a Japanese system: the boxes and the status lines
-# in Japanese, the machine left exactly as on an English one. The language
-# holds for the whole driver run, so this scenario runs in a group alone.
+# A Japanese system: the property sheet under its Japanese title refuses
+# the start in Japanese; then the whole removal with the boxes and the
+# status lines in Japanese leaves the machine exactly as on an English
+# one. The language holds for the whole driver run, so this scenario runs
+# in a group alone.
 steps() {
+    # Wine takes the language from the Unix locale, which must exist; a
+    # machine without it gets one of our own.
+    if ! locale -a 2>/dev/null | grep -qixE 'ja_JP\.utf-?8'; then
+        localedef -i ja_JP -f UTF-8 "$QW_E2E_WORK/locale/ja_JP.UTF-8" || fail "cannot make the Japanese locale"
+        export LOCPATH=$QW_E2E_WORK/locale
+    fi
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     install_product
+    companion sheet "#32770" "省電力プロパティ" ignore
+    uninstall sheet_open OK
+    stop sheet
     uninstall run OK,No
     snapshot after.txt
 }
 
 checks() {
+    expect_boxes sheet_open <<EOF2
+box: 省電力設定プロパティを閉じて再実行して下さい。
+owner: #32770 "省電力プロパティ"
+buttons: OK
+answer: OK
+exit: 0
+EOF2
+    expect_no_log sheet_open
+
     expect_boxes run <<EOF2
 box: QELVORA Wattrix2 を削除しますか？
 owner: #32770 "$TITLE"

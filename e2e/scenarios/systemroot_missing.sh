@@ -1,9 +1,11 @@
-# Without "SystemRoot" the program ends at once, silently: no dialog, no
-# change, only the empty log that the controller created.
+# Without a usable "SystemRoot" the program ends at once, silently: no
+# dialog, no change, only the empty log that the controller created.
+# Wine gives every new process a "SystemRoot" when it has none, so the
+# variable is handed over empty, which the program treats the same way.
 steps() {
     install_product
     snapshot before.txt
-    uninstall run OK -u SystemRoot
+    uninstall run OK -s SystemRoot=
     snapshot after.txt
 }
 

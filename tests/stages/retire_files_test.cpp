@@ -174,7 +174,7 @@ TEST_F(RetireFilesTest, AbsentFilesLeaveNoGapInTheNumbering)
 
     RetireInstalledFiles();
 
-    std::vector<std::string> expected = {"NextNumber", "File5", "File6", "File7"};
+    std::vector<std::string> expected = {"File5", "File6", "File7", "NextNumber"};
     EXPECT_EQ(expected, ValueNamesOf(HKLM, kQueueKey));
     EXPECT_TRUE(HasSz(HKLM, kQueueKey, "File5", Sys("QWTRAY.qel")));
     EXPECT_TRUE(HasSz(HKLM, kQueueKey, "File6", Sys("QWICON.qel")));

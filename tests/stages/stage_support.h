@@ -3,6 +3,7 @@
 // files, a log in the temporary directory, and registry reads and writes.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,7 @@ inline bool ValueThere(HKEY root, const char *key, const char *name)
     return ReadValue(root, key, name, &type) != "<missing>";
 }
 
+// Sorted: the enumeration order of values differs between implementations.
 inline std::vector<std::string> ValueNamesOf(HKEY root, const char *key)
 {
     std::vector<std::string> names;
@@ -209,6 +211,7 @@ inline std::vector<std::string> ValueNamesOf(HKEY root, const char *key)
         names.push_back(std::string(name, length));
     }
     RegCloseKey(handle);
+    std::sort(names.begin(), names.end());
     return names;
 }
 
