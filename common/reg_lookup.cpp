@@ -84,17 +84,15 @@ static HKEY OpenForLookup(HKEY root, LPCSTR subKey)
     return key;
 }
 
-// Whatever the value's type, the number is its first four data bytes,
-// little-endian, completed with zeros when the data is shorter.
-int Co_GetRegValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD *number)
+// Opens the key, walks it for the value and copies its data into `data`
+// (LOOKUP_BUFFER_SIZE bytes); of a value too large for one enumeration at
+// most `largeCopy` bytes are taken. Returns 1 when the value was found.
+static int LookupValue(HKEY root, LPCSTR subKey, LPCSTR valueName, BYTE *data, DWORD largeCopy)
 {
-    CoTrace("in Co_GetRegValueNum()\n");
-    *number = 0;
     HKEY key = OpenForLookup(root, subKey);
     if (key == NULL)
         return 0;
 
-    BYTE data[LOOKUP_BUFFER_SIZE];
     DWORD index = 0, dataSize = 0;
     int found = 0;
     switch (FindValue(key, valueName, data, &index, &dataSize)) {
@@ -102,15 +100,27 @@ int Co_GetRegValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD *number)
         found = 1;
         break;
     case LOOKUP_FOUND_LARGE:
-        found = CopyLargeValue(key, index, dataSize, data, 4);
+        memset(data, 0, LOOKUP_BUFFER_SIZE);
+        found = CopyLargeValue(key, index, dataSize, data, largeCopy);
         break;
     case LOOKUP_MISSING:
         break;
     }
-    if (found)
-        *number = (DWORD)data[0] | ((DWORD)data[1] << 8) | ((DWORD)data[2] << 16) | ((DWORD)data[3] << 24);
     RegCloseKey(key);
     return found;
+}
+
+// Whatever the value's type, the number is its first four data bytes,
+// little-endian, completed with zeros when the data is shorter.
+int Co_GetRegValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD *number)
+{
+    CoTrace("in Co_GetRegValueNum()\n");
+    *number = 0;
+    BYTE data[LOOKUP_BUFFER_SIZE];
+    if (!LookupValue(root, subKey, valueName, data, 4))
+        return 0;
+    *number = (DWORD)data[0] | ((DWORD)data[1] << 8) | ((DWORD)data[2] << 16) | ((DWORD)data[3] << 24);
+    return 1;
 }
 
 // Whatever the value's type, the text is its data up to the first NUL, cut
@@ -118,26 +128,9 @@ int Co_GetRegValueNum(HKEY root, LPCSTR subKey, LPCSTR valueName, DWORD *number)
 int Co_GetRegValueSz(HKEY root, LPCSTR subKey, LPCSTR valueName, LPSTR text)
 {
     CoTrace("in Co_GetRegValueSz()\n");
-    HKEY key = OpenForLookup(root, subKey);
-    if (key == NULL)
-        return 0;
-
     BYTE data[LOOKUP_BUFFER_SIZE];
-    DWORD index = 0, dataSize = 0;
-    int found = 0;
-    switch (FindValue(key, valueName, data, &index, &dataSize)) {
-    case LOOKUP_FOUND:
-        found = 1;
-        break;
-    case LOOKUP_FOUND_LARGE:
-        memset(data, 0, sizeof(data));
-        found = CopyLargeValue(key, index, dataSize, data, LOOKUP_BUFFER_SIZE - 1);
-        break;
-    case LOOKUP_MISSING:
-        break;
-    }
-    if (found)
-        lstrcpynA(text, (LPCSTR)data, MAX_PATH);
-    RegCloseKey(key);
-    return found;
+    if (!LookupValue(root, subKey, valueName, data, LOOKUP_BUFFER_SIZE - 1))
+        return 0;
+    lstrcpynA(text, (LPCSTR)data, MAX_PATH);
+    return 1;
 }
