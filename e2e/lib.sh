@@ -176,6 +176,8 @@ expect_boxes() {
 # The status lines of a run of all three stages, in order. The driver
 # sees those that last long enough; every one it saw must be in this list,
 # in this order, and the first stage (five seconds at least) must be seen.
+# The dialog sets its three lines one after another, so the driver may
+# catch the first one or two of them set and the rest still empty.
 expect_progress() {
     local name=$1 lang=${2:-en}
     local apps files setting wait done intro
@@ -187,6 +189,8 @@ expect_progress() {
         intro='Uninstall will remove the QELVORA Wattrix2 from your computer.'
     fi
     local sequence="status:  |  | 
+status: $apps |  | 
+status: $apps | $files | 
 status: $apps | $files | $setting
 status: $wait | $files | $setting
 status: $done | $files | $setting
