@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the uninstaller's picture (picture.bmp, 240 x 180, 256 colours)
+"""Draws the uninstaller's picture (picture.bmp, 240 x 180, 256 colours,
+run-length encoded)
 and icon (qwuninst.ico, 32 x 32, 16 colours): a battery with a charge bolt
 and a plug, over a blue gradient. Standard library only; run it from any
 directory and it writes next to itself."""
@@ -71,15 +72,32 @@ def draw_picture(width=240, height=180):
     return pixels
 
 
-def bmp_8bit(pixels, palette):
-    height, width = len(pixels), len(pixels[0])
-    stride = (width + 3) & ~3
+BI_RLE8 = 1
+
+
+def rle8(pixels):
+    """Run-length encoded rows, bottom row first: the picture is mostly
+    long runs of one colour, and the executable carries every byte of it."""
     image = bytearray()
     for row in reversed(pixels):
-        image += bytes(row) + bytes(stride - width)
+        x = 0
+        while x < len(row):
+            run = 1
+            while x + run < len(row) and run < 255 and row[x + run] == row[x]:
+                run += 1
+            image += bytes((run, row[x]))
+            x += run
+        image += b"\0\0"  # end of line
+    image += b"\0\1"  # end of bitmap
+    return image
+
+
+def bmp_8bit(pixels, palette):
+    height, width = len(pixels), len(pixels[0])
+    image = rle8(pixels)
     colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
     offset = 14 + 40 + len(colours)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(image), 2835, 2835, 256, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, BI_RLE8, len(image), 2835, 2835, 256, 0)
     header = struct.pack("<2sIHHI", b"BM", offset + len(image), 0, 0, offset)
     return header + info + colours + bytes(image)
 
