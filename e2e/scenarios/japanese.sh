@@ -7,6 +7,7 @@ steps() {
     # Wine takes the language from the Unix locale, which must exist; a
     # machine without it gets one of our own.
     if ! locale -a 2>/dev/null | grep -qixE 'ja_JP\.utf-?8'; then
+        mkdir -p "$QW_E2E_WORK/locale"
         localedef -i ja_JP -f UTF-8 "$QW_E2E_WORK/locale/ja_JP.UTF-8" || fail "cannot make the Japanese locale"
         export LOCPATH=$QW_E2E_WORK/locale
     fi
