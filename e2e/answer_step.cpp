@@ -3,13 +3,16 @@
 // dialog, and writes what it saw into a transcript that the scenario
 // compares line by line.
 //
-//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... PROGRAM [ARGUMENTS]
+//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] PROGRAM [ARGUMENTS]
 //
-// ANSWERS is a comma-separated list of OK, Cancel, Yes, No, or "none".
+// ANSWERS is a comma-separated list of OK, Cancel, Yes, No, or "none";
+// "user" presses nothing and leaves the boxes to a person at the display.
 // -u leaves a variable out of the program's environment, -s sets one; the
 // block is built here and handed to CreateProcessA, so the program sees
 // exactly that block (a variable that the platform would give a process
-// started from outside, such as "SystemRoot", stays away).
+// started from outside, such as "SystemRoot", stays away). -c takes
+// pictures of the boxes and of the dialog when a status line reads TEXT
+// (capture_step.cpp).
 //
 // The program's windows are recognised by their caption, the program's
 // title; those of the dialog class are either its progress dialog (it has
@@ -66,6 +69,7 @@ static char g_transcript[MAX_PATH];
 static int g_answers[MAX_ANSWERS];
 static int g_answerCount;
 static int g_nextAnswer;
+static int g_userAnswers;
 static HWND g_seenBoxes[MAX_SEEN];
 static int g_seenCount;
 static HWND g_dialog;
@@ -215,6 +219,9 @@ static void AnswerBox(HWND box)
     Record("box: ", text);
     RecordOwner(box);
     Record("buttons: ", buttons.names);
+    CaptureBox(box);
+    if (g_userAnswers)
+        return;
     if (g_nextAnswer < g_answerCount) {
         id = g_answers[g_nextAnswer++];
         Record("answer: ", ButtonName(id));
@@ -223,6 +230,38 @@ static void AnswerBox(HWND box)
         Record("answer: ", "none left");
     }
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(box, id));
+}
+
+// The three status lines as "A | B | C".
+static void ReadStatus(HWND dialog, LPSTR status, int size)
+{
+    char line[TEXT_SIZE];
+
+    status[0] = '\0';
+    for (int id = 1002; id <= 1004; id++) {
+        ReadText(GetDlgItem(dialog, id), line, sizeof(line));
+        if (id > 1002)
+            lstrcatA(status, " | ");
+        if (lstrlenA(status) + lstrlenA(line) < size - 4)
+            lstrcatA(status, line);
+    }
+}
+
+// The lines are read one after another while the program may change
+// them, so one reading can mix two moments (a stage ended, the next one
+// begun, the first line read before either). Two equal readings in a row
+// are taken as one moment.
+static void ReadSteadyStatus(HWND dialog, LPSTR status, int size)
+{
+    char again[TEXT_SIZE];
+
+    ReadStatus(dialog, status, size);
+    for (int tries = 0; tries < 10; tries++) {
+        ReadStatus(dialog, again, sizeof(again));
+        if (strcmp(again, status) == 0)
+            return;
+        lstrcpynA(status, again, size);
+    }
 }
 
 static void WatchDialog(HWND dialog)
@@ -239,17 +278,11 @@ static void WatchDialog(HWND dialog)
         Record("dialog: ", line);
     }
 
-    status[0] = '\0';
-    for (int id = 1002; id <= 1004; id++) {
-        ReadText(GetDlgItem(dialog, id), line, sizeof(line));
-        if (id > 1002)
-            lstrcatA(status, " | ");
-        if (lstrlenA(status) + lstrlenA(line) < (int)sizeof(status) - 4)
-            lstrcatA(status, line);
-    }
+    ReadSteadyStatus(dialog, status, sizeof(status));
     if (strcmp(status, g_lastStatus) != 0) {
         lstrcpynA(g_lastStatus, status, sizeof(g_lastStatus));
         Record("status: ", status);
+        CaptureDialog(dialog);
     }
 
     // Asking the bar needs the dialog's thread; a busy thread is not waited
@@ -285,6 +318,10 @@ static int ParseAnswers(const char *list)
 
     if (lstrcmpiA(list, "none") == 0)
         return 1;
+    if (lstrcmpiA(list, "user") == 0) {
+        g_userAnswers = 1;
+        return 1;
+    }
     for (const char *p = list;; p++) {
         if (*p != ',' && *p != '\0') {
             if (length >= (int)sizeof(word) - 1)
@@ -364,6 +401,7 @@ static void ResetWatch(void)
 {
     g_answerCount = 0;
     g_nextAnswer = 0;
+    g_userAnswers = 0;
     g_seenCount = 0;
     g_dialog = NULL;
     g_lastStatus[0] = '\0';
@@ -395,6 +433,7 @@ int RunStep(int argc, char **argv)
     char *dropped[MAX_CHANGES];
     char *added[MAX_CHANGES];
     int droppedCount = 0, addedCount = 0;
+    const char *waitText = NULL;
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
     DWORD exitCode = 0;
@@ -412,6 +451,8 @@ int RunStep(int argc, char **argv)
             dropped[droppedCount++] = argv[i + 1];
         else if (strcmp(argv[i], "-s") == 0 && addedCount < MAX_CHANGES && strchr(argv[i + 1], '=') != NULL)
             added[addedCount++] = argv[i + 1];
+        else if (strcmp(argv[i], "-c") == 0)
+            waitText = argv[i + 1];
         else
             return 0;
     }
@@ -420,6 +461,7 @@ int RunStep(int argc, char **argv)
         !BuildEnvironment(dropped, droppedCount, added, addedCount, environment))
         return 0;
     DeleteFileA(g_transcript);
+    CaptureSetUp(waitText != NULL ? argv[1] : NULL, waitText);
 
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);

@@ -42,3 +42,11 @@ void StopAllHolds(void);
 // starts the program, answers its message boxes, watches its progress
 // dialog and writes the transcript NAME.txt (answer_step.cpp).
 int RunStep(int argc, char **argv);
+
+// Pictures of the windows of a run, for the documentation; off until
+// CaptureSetUp is given a name and a status text (capture_step.cpp).
+// CaptureBox takes a message box before it is answered, CaptureDialog the
+// progress dialog once, when a status line first reads that text.
+void CaptureSetUp(LPCSTR runName, LPCSTR waitText);
+void CaptureBox(HWND box);
+void CaptureDialog(HWND dialog);
