@@ -75,6 +75,9 @@ function(qw_add_product)
         return()
     endif()
     add_executable(QWUNINST WIN32 ${rc})
+    # windres reads the picture and the icon, which CMake does not see.
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
+        "${CMAKE_SOURCE_DIR}/res/picture.bmp;${CMAKE_SOURCE_DIR}/res/qwuninst.ico;${CMAKE_SOURCE_DIR}/res/resource.h")
     set_target_properties(QWUNINST PROPERTIES OUTPUT_NAME QWUNINST SUFFIX .EXE
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
     target_link_options(QWUNINST PRIVATE -Wl,-u,_WinMain@16)

@@ -45,6 +45,9 @@ machine_prepare() {
     fi
     CDRIVE=$WINEPREFIX/drive_c
     mkdir -p "$CDRIVE/qwtest" "$QW_E2E_WORK"
+    # A cloned prefix shares its files with the original through hard
+    # links: replace the files instead of writing into them.
+    rm -f "$CDRIVE/qwtest/QWUNINST.EXE" "$CDRIVE/qwtest/netapi32.dll"
     cp "$QW_PRODUCT" "$CDRIVE/qwtest/QWUNINST.EXE"
     cp "$QW_E2E_BIN/netapi32.dll" "$CDRIVE/qwtest/netapi32.dll"
 }
