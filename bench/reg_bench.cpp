@@ -15,6 +15,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "bench_clock.h"
 #include "common/common.h"
 
 // Everything the benchmark makes lies below this key of HKEY_CURRENT_USER
@@ -34,7 +35,6 @@ typedef LONG(WINAPI *DELETE_TREE)(HKEY, LPCSTR);
 // RegDeleteTreeA is newer than the Windows 2000 headers the product builds
 // against, so it is looked up at run time.
 static DELETE_TREE g_regDeleteTree;
-static double g_ticksPerMs;
 
 struct TREE_CASE {
     const char *shape;
@@ -51,13 +51,6 @@ static const TREE_CASE kCases[] = {
 static int IsWide(const TREE_CASE *tree)
 {
     return lstrcmpA(tree->shape, "wide") == 0;
-}
-
-static double NowMs(void)
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart / g_ticksPerMs;
 }
 
 // Creates (or opens) name below parent; NULL on failure, with a message.
@@ -182,18 +175,6 @@ static double TimeRemoval(const TREE_CASE *tree, int useProduct)
     return elapsed;
 }
 
-static int CompareFigures(const void *a, const void *b)
-{
-    double x = *(const double *)a, y = *(const double *)b;
-    return x < y ? -1 : (x > y ? 1 : 0);
-}
-
-static double Median(double *figures, int count)
-{
-    qsort(figures, (size_t)count, sizeof(double), CompareFigures);
-    return count % 2 ? figures[count / 2] : (figures[count / 2 - 1] + figures[count / 2]) / 2.0;
-}
-
 // Runs one case; prints each repetition and the summary line.
 static int RunCase(const TREE_CASE *tree, int repetitions)
 {
@@ -230,12 +211,10 @@ int main(int argc, char **argv)
 
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
     g_regDeleteTree = advapi != NULL ? (DELETE_TREE)(void *)GetProcAddress(advapi, "RegDeleteTreeA") : NULL;
-    LARGE_INTEGER frequency;
-    if (g_regDeleteTree == NULL || !QueryPerformanceFrequency(&frequency)) {
+    if (g_regDeleteTree == NULL || !StartClock()) {
         printf("RegDeleteTreeA or the performance counter is not available\n");
         return 2;
     }
-    g_ticksPerMs = (double)frequency.QuadPart / 1000.0;
 
     // What an interrupted earlier run may have left.
     g_regDeleteTree(HKEY_CURRENT_USER, SCRATCH_KEY);

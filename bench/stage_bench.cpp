@@ -15,6 +15,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "bench_clock.h"
 #include "common/common.h"
 #include "common/globals.h"
 #include "e2e/steps.h"
@@ -29,14 +30,6 @@
 static const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2";
 static const char kSystemSubdir[] = "\\system32";
 
-static double g_ticksPerMs;
-
-static double NowMs(void)
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return (double)now.QuadPart / g_ticksPerMs;
-}
 
 static int Install(LPSTR uninstaller)
 {
@@ -75,18 +68,6 @@ static int ProductRemoved(void)
     return GetFileAttributesA(renamed) != INVALID_FILE_ATTRIBUTES;
 }
 
-static int CompareFigures(const void *a, const void *b)
-{
-    double x = *(const double *)a, y = *(const double *)b;
-    return x < y ? -1 : (x > y ? 1 : 0);
-}
-
-static double Median(double *figures, int count)
-{
-    qsort(figures, (size_t)count, sizeof(double), CompareFigures);
-    return count % 2 ? figures[count / 2] : (figures[count / 2 - 1] + figures[count / 2]) / 2.0;
-}
-
 // Runs the three stages once; their times go to stageMs[0..2].
 static int TimeStages(double *stageMs)
 {
@@ -116,14 +97,12 @@ static int TimeStages(double *stageMs)
 int main(int argc, char **argv)
 {
     int repetitions = argc > 2 ? atoi(argv[2]) : DEFAULT_REPETITIONS;
-    LARGE_INTEGER frequency;
     if (argc < 2 || argc > 3 || repetitions < 1 || repetitions > MAX_REPETITIONS) {
         printf("usage: qwstagebench UNINSTALLER [REPETITIONS], REPETITIONS 1 to %d\n", MAX_REPETITIONS);
         return 2;
     }
-    if (!QueryPerformanceFrequency(&frequency))
+    if (!StartClock())
         return 2;
-    g_ticksPerMs = (double)frequency.QuadPart / 1000.0;
     g_hInstance = GetModuleHandleA(NULL);
 
     double stage[3][MAX_REPETITIONS];
