@@ -176,6 +176,18 @@ expect_boxes() {
     expect_text "the message boxes of $name" "$OUT/$name.boxes"
 }
 
+# An English run that was confirmed with OK, removed everything and was
+# answered No at the restart question.
+expect_removed_without_restart() {
+    expect_boxes "$1" <<EOF2
+$BOX_CONFIRM
+answer: OK
+$BOX_RESTART
+answer: No
+exit: 0
+EOF2
+}
+
 # The status lines of a run of all three stages, in order. The driver
 # sees those that last long enough; every one it saw must be in this list,
 # in this order, and the first stage (five seconds at least) must be seen.

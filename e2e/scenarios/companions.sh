@@ -16,13 +16,7 @@ steps() {
 }
 
 checks() {
-    expect_boxes run <<EOF2
-$BOX_CONFIRM
-answer: OK
-$BOX_RESTART
-answer: No
-exit: 0
-EOF2
+    expect_removed_without_restart run
     expect_progress run en
     printf 'ready\nWM_CLOSE\nclosed\n' >"$OUT/closed.expected"
     expect_text "the function-key program's record" "$OUT/fnkey.log" <"$OUT/closed.expected"

@@ -28,13 +28,7 @@ flatten() {
 }
 
 checks() {
-    expect_boxes run <<EOF2
-$BOX_CONFIRM
-answer: OK
-$BOX_RESTART
-answer: No
-exit: 0
-EOF2
+    expect_removed_without_restart run
     expect_log_bytes run </dev/null
     expect_boxes helper <<<"exit: 0"
     expect_boxes restart <<<"exit: 0"

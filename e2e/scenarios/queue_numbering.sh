@@ -22,13 +22,7 @@ steps() {
 }
 
 checks() {
-    expect_boxes run <<EOF2
-$BOX_CONFIRM
-answer: OK
-$BOX_RESTART
-answer: No
-exit: 0
-EOF2
+    expect_removed_without_restart run
     removed_footprint "$(cat <<EOF2
 [HKLM\\SOFTWARE\\QELVORA\\Cleanup]
 $(dword RefNum 2)

@@ -6,13 +6,7 @@ steps() {
 }
 
 checks() {
-    expect_boxes run <<EOF2
-$BOX_CONFIRM
-answer: OK
-$BOX_RESTART
-answer: No
-exit: 0
-EOF2
+    expect_removed_without_restart run
     expect_progress run en
     removed_footprint "$(full_queue 0)" "$RUN_WITH_HELPER" |
         expect_registry "the registry after the removal" after.txt
