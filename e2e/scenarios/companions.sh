@@ -22,7 +22,7 @@ checks() {
     expect_text "the function-key program's record" "$OUT/fnkey.log" <"$OUT/closed.expected"
     expect_text "the power-icon program's record" "$OUT/icon.log" <"$OUT/closed.expected"
     expect_text "the device-detection program's record" "$OUT/devwatch.log" <"$OUT/closed.expected"
-    printf 'ready\nWM_CLOSE\n' | expect_text "the speed-icon program's record" "$OUT/clkicon.log"
+    expect_text "the speed-icon program's record" "$OUT/clkicon.log" < <(printf 'ready\nWM_CLOSE\n')
     expect_text "the other window's record" "$OUT/impostor.log" <<<"ready"
 
     # One second each for the function-key and power-icon programs, three
