@@ -29,7 +29,7 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(${QW_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # Every windows test runs in the build's own Wine prefix. The fixture
-# makes the prefix the first time (minutes under emulation) and reuses it
+# makes the prefix the first time (half a minute under emulation) and reuses it
 # afterwards; it also keeps one wineserver up for the whole test run and
 # boots it once, so that each test program does not pay for Wine's
 # start-up again.

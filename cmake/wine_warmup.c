@@ -1,7 +1,8 @@
 /* Started once before the windows tests: the first Wine process of a
    session boots the prefix (services, device manager, desktop), which
-   takes minutes under emulation. Doing it here keeps that cost out of the
-   tests' own time limits and makes a broken Wine fail here, plainly. */
+   takes a while, most of all under emulation. Doing it here keeps that
+   cost out of the tests' own time limits and makes a broken Wine fail
+   here, plainly. */
 #include <windows.h>
 
 int main(void)

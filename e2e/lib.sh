@@ -1,10 +1,10 @@
 # Helpers of the whole-program scenarios; sourced by run_scenario.sh.
 #
-# Under emulated Wine each Windows process start costs about a minute of
-# processor time, and a fresh Wine session (services, devices, desktop)
-# several. So the scenarios run in the build's Wine prefix, whose session
-# the windows tests already keep up, one after the other, and a group of
-# scenarios is one script for one run of the driver qwanswer.exe. Each
+# Under emulated Wine each Windows process start costs some seconds, and a
+# fresh Wine session (services, devices, desktop) half a minute. So the
+# scenarios run in the build's Wine prefix, whose session the windows
+# tests already keep up, one after the other, and a group of scenarios is
+# one script for one run of the driver qwanswer.exe. Each
 # scenario first installs the product's state from scratch (so nothing of
 # an earlier one counts), then plays the user and records. The checks
 # compare the records afterwards, with no Windows process at all.

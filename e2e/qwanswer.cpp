@@ -1,8 +1,8 @@
 // The scenario driver of the whole-program runs: sets the machine up,
 // plays the user of the uninstaller and records what happens, all from
 // one script and in one process. (Under emulated Wine every process start
-// costs about a minute of processor time, so the steps that need no
-// process of their own run here.)
+// costs some seconds, so the steps that need no process of their own run
+// here.)
 //
 //   qwanswer SCRIPT
 //
