@@ -29,10 +29,11 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(${QW_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # Every windows test runs in the build's own Wine prefix. The fixture
-# makes the prefix the first time (half a minute under emulation) and reuses it
-# afterwards; it also keeps one wineserver up for the whole test run and
-# boots it once, so that each test program does not pay for Wine's
-# start-up again.
+# makes the prefix the first time (half a minute under emulation) and
+# reuses it afterwards; it also keeps one wineserver up for the whole test
+# run and boots it once, so that each test program does not pay for
+# Wine's start-up again. The time limits are many times what a run takes
+# under emulation, so that a Wine that hangs fails the run in minutes.
 set(QW_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix the windows tests run in")
 set(QW_SCRIPTS_DIR ${CMAKE_CURRENT_LIST_DIR}/../scripts)
 set(QW_WINE_PREFIX_TOOL ${QW_SCRIPTS_DIR}/wine-prefix)
@@ -43,7 +44,7 @@ target_link_libraries(wine_warmup PRIVATE user32)
 
 add_test(NAME wine_prefix COMMAND ${QW_WINE_PREFIX_TOOL} start ${QW_WINEPREFIX} $<TARGET_FILE:wine_warmup>)
 add_test(NAME wine_shutdown COMMAND ${QW_WINE_PREFIX_TOOL} stop ${QW_WINEPREFIX})
-set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 3600)
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 900)
 set_tests_properties(wine_shutdown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 300)
 
 # Runs a test executable under Wine (the toolchain's emulator) in the
@@ -53,7 +54,7 @@ function(qw_add_test_program target)
     set_tests_properties(${target} PROPERTIES
         FIXTURES_REQUIRED wine
         ENVIRONMENT "WINEPREFIX=${QW_WINEPREFIX}"
-        TIMEOUT 1800)
+        TIMEOUT 600)
 endfunction()
 
 # The product, QWUNINST.EXE: the resources plus the app library, whose
