@@ -116,18 +116,28 @@ static void CloseLevel(NODE_LEVEL *level)
 
 // Takes the level's next subkey to visit into name. Returns 1 when there is
 // one, 0 when the level is done: no subkeys left, or an enumeration error
-// (then *result becomes 0; the level is not enumerated again).
+// (then *result becomes 0; the level is not enumerated again). A name that
+// does not fit the buffer (255 double-byte characters take 510 bytes) lies
+// beyond the walk's limits like a path that is too long: that subkey stays
+// and its siblings are still visited.
 static int NextSubkey(NODE_LEVEL *level, LPSTR name, int *result)
 {
     if (level->key == NULL)
         return 0;
-    DWORD nameLength = MAX_PATH;
-    LONG status = RegEnumKeyExA(level->key, level->skipped, name, &nameLength, NULL, NULL, NULL, NULL);
-    if (status == ERROR_SUCCESS)
-        return 1;
-    if (status != ERROR_NO_MORE_ITEMS)
-        *result = 0;
-    return 0;
+    for (;;) {
+        DWORD nameLength = MAX_PATH;
+        LONG status = RegEnumKeyExA(level->key, level->skipped, name, &nameLength, NULL, NULL, NULL, NULL);
+        if (status == ERROR_SUCCESS)
+            return 1;
+        if (status == ERROR_MORE_DATA) {
+            *result = 0;
+            level->skipped++;
+            continue;
+        }
+        if (status != ERROR_NO_MORE_ITEMS)
+            *result = 0;
+        return 0;
+    }
 }
 
 // Deletes a key and its whole subtree, deepest keys first. Every key is
