@@ -1,0 +1,146 @@
+// Limits of the common functions that the real registry and file system
+// set as well: the log line's 511 bytes, the lookup's 260-byte name
+// buffer, and the 255 characters of a key name.
+#include <string.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "common/common.h"
+#include "common/globals.h"
+#include "support/machine.h"
+
+namespace {
+
+const char kLogName[] = "QWUNLOG.LOG";
+
+class LogLineLimitsTest : public ScratchTest {
+protected:
+    void SetUp() override
+    {
+        ScratchTest::SetUp();
+        CloseUninstallLog();
+        ASSERT_TRUE(SetEnvironmentVariableA("TMP", Dir().c_str()));
+        ASSERT_EQ(1, OpenUninstallLog(kLogName));
+    }
+    void TearDown() override
+    {
+        CloseUninstallLog();
+        ScratchTest::TearDown();
+    }
+
+    std::string Lines()
+    {
+        CloseUninstallLog();
+        HANDLE file = CreateFileA(File(kLogName).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        if (file == INVALID_HANDLE_VALUE)
+            return "<missing>";
+        char buffer[2048];
+        DWORD read = 0;
+        ReadFile(file, buffer, sizeof(buffer), &read, NULL);
+        CloseHandle(file);
+        return std::string(buffer, read);
+    }
+};
+
+// object, five blanks and a colon, message, blank: 509 characters, and
+// with CR LF the 511 bytes a line may have.
+TEST_F(LogLineLimitsTest, LineOf511BytesIsWrittenWhole)
+{
+    std::string object(495, 'o');
+
+    EXPECT_EQ(1, WriteUninstallLog(object.c_str(), "message"));
+
+    EXPECT_EQ(object + "     :message \r\n", Lines());
+}
+
+TEST_F(LogLineLimitsTest, LineOf512BytesLosesItsLastCharacterAndKeepsItsLineEnd)
+{
+    std::string object(496, 'o');
+
+    EXPECT_EQ(1, WriteUninstallLog(object.c_str(), "message"));
+
+    EXPECT_EQ(object + "     :message\r\n", Lines());
+}
+
+TEST_F(LogLineLimitsTest, LineWithoutMessageIsCutAtTheSameLength)
+{
+    EXPECT_EQ(1, WriteUninstallLog(std::string(509, 'a').c_str(), NULL));
+    EXPECT_EQ(1, WriteUninstallLog(std::string(510, 'b').c_str(), NULL));
+
+    EXPECT_EQ(std::string(509, 'a') + "\r\n" + std::string(509, 'b') + "\r\n", Lines());
+}
+
+class LookupNameLimitsTest : public ScratchTest {
+protected:
+    void PutSz(const std::string &name, const char *text)
+    {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, Key().c_str(), 0, KEY_SET_VALUE, &key));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegSetValueExA(key, name.c_str(), 0, REG_SZ, (const BYTE *)text, lstrlenA(text) + 1));
+        RegCloseKey(key);
+    }
+};
+
+TEST_F(LookupNameLimitsTest, NameOf259CharactersIsFound)
+{
+    std::string name(MAX_PATH - 1, 'n');
+    PutSz(name, "found");
+    char text[MAX_PATH];
+
+    EXPECT_EQ(1, Co_GetRegValueSz(HKEY_CURRENT_USER, Key().c_str(), name.c_str(), text));
+
+    EXPECT_STREQ("found", text);
+}
+
+// The enumeration cuts a 260-character name to the 259 that the buffer
+// holds; that cut name must not pass for the value of those 259, and the
+// walk goes on past it.
+TEST_F(LookupNameLimitsTest, NameOf260CharactersIsNotTakenForItsFirst259)
+{
+    std::string name(MAX_PATH, 'n');
+    PutSz(name, "too long");
+    PutSz("After", "after");
+    char text[MAX_PATH] = "kept";
+
+    EXPECT_EQ(0, Co_GetRegValueSz(HKEY_CURRENT_USER, Key().c_str(), name.substr(0, MAX_PATH - 1).c_str(), text));
+    EXPECT_STREQ("kept", text);
+
+    EXPECT_EQ(1, Co_GetRegValueSz(HKEY_CURRENT_USER, Key().c_str(), "After", text));
+    EXPECT_STREQ("after", text);
+}
+
+class KeyNameLimitsTest : public ScratchTest {
+protected:
+    bool KeyThere(const std::string &path)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+};
+
+TEST_F(KeyNameLimitsTest, KeyNameOf255CharactersIsCreated)
+{
+    std::string path = Key(std::string(255, 'k'));
+
+    EXPECT_EQ(1, Co_SetCreateValueSz(HKEY_CURRENT_USER, path.c_str(), "Value", "x"));
+
+    EXPECT_TRUE(KeyThere(path));
+}
+
+TEST_F(KeyNameLimitsTest, KeyNameOf256CharactersFailsTheWrite)
+{
+    std::string path = Key(std::string(256, 'k'));
+
+    EXPECT_EQ(0, Co_SetCreateValueSz(HKEY_CURRENT_USER, path.c_str(), "Value", "x"));
+
+    EXPECT_FALSE(KeyThere(path));
+}
+
+}  // namespace
