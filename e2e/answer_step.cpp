@@ -3,7 +3,8 @@
 // dialog, and writes what it saw into a transcript that the scenario
 // compares line by line.
 //
-//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] PROGRAM [ARGUMENTS]
+//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] [-o FILE] [-w IMAGE]
+//       PROGRAM [ARGUMENTS]
 //
 // ANSWERS is a comma-separated list of OK, Cancel, Yes, No, or "none";
 // "user" presses nothing and leaves the boxes to a person at the display.
@@ -12,7 +13,11 @@
 // exactly that block (a variable that the platform would give a process
 // started from outside, such as "SystemRoot", stays away). -c takes
 // pictures of the boxes and of the dialog when a status line reads TEXT
-// (capture_step.cpp).
+// (capture_step.cpp). -o sends the program's standard output and error to
+// the record FILE. -w IMAGE is for a program that starts the one to watch,
+// as the list of installed programs starts an uninstaller and waits for
+// it: the process of that image file name (say QWUNINST.EXE) that the
+// program starts is looked for while it runs, and its end is recorded too.
 //
 // The program's windows are recognised by their caption, the program's
 // title; those of the dialog class are either its progress dialog (it has
@@ -30,11 +35,16 @@
 //   bar: N                the progress bar position changed to N, when the
 //                         dialog was free to say (it is busy while a stage
 //                         runs, so not every position is seen)
+//   started: IMAGE        the program started the process of -w IMAGE
+//   exit: IMAGE N         that process ended with this exit code (before
+//                         the program's own "exit: N")
+//   not started: IMAGE    the program ended without starting it
 //   exit: N               the program ended with this exit code
 //   timeout               the program was still running after ten minutes
 //                         and was ended
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -75,6 +85,8 @@ static int g_seenCount;
 static HWND g_dialog;
 static char g_lastStatus[TEXT_SIZE];
 static int g_lastBar = -1;
+static const char *g_childImage;
+static HANDLE g_child;
 
 static void Record(const char *tag, const char *utf8)
 {
@@ -406,23 +418,90 @@ static void ResetWatch(void)
     g_dialog = NULL;
     g_lastStatus[0] = '\0';
     g_lastBar = -1;
+    g_childImage = NULL;
+    g_child = NULL;
+}
+
+// Looks for the process of image g_childImage that the parent started;
+// once found, g_child holds it open, so its exit code stays readable.
+static void FindChild(DWORD parentId)
+{
+    PROCESSENTRY32 entry;
+    HANDLE snapshot;
+
+    if (g_childImage == NULL || g_child != NULL)
+        return;
+    snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more && g_child == NULL;
+         more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == parentId && lstrcmpiA(entry.szExeFile, g_childImage) == 0)
+            g_child = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    if (g_child != NULL)
+        Record("started: ", g_childImage);
+}
+
+// The watched child's end, once its parent has ended; a child that is
+// still running then gets the rest of the time.
+static int RecordChildEnd(DWORD started)
+{
+    DWORD exitCode = 0;
+    DWORD elapsed = GetTickCount() - started;
+    char line[MAX_PATH + 16];
+
+    if (g_childImage == NULL)
+        return 1;
+    if (g_child == NULL) {
+        Record("not started: ", g_childImage);
+        return 1;
+    }
+    if (WaitForSingleObject(g_child, elapsed < TIMEOUT_MS ? TIMEOUT_MS - elapsed : 0) != WAIT_OBJECT_0) {
+        Record("", "timeout");
+        TerminateProcess(g_child, 1);
+    }
+    GetExitCodeProcess(g_child, &exitCode);
+    CloseHandle(g_child);
+    g_child = NULL;
+    snprintf(line, sizeof(line), "%s %lu", g_childImage, (unsigned long)exitCode);
+    Record("exit: ", line);
+    return exitCode != STILL_ACTIVE;
 }
 
 // Polls the program's windows until it ends. 1 when it ended in time.
-static int Watch(HANDLE process)
+static int Watch(const PROCESS_INFORMATION *process)
 {
     DWORD started = GetTickCount();
 
-    while (WaitForSingleObject(process, POLL_MS) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(process->hProcess, POLL_MS) == WAIT_TIMEOUT) {
         if (GetTickCount() - started > TIMEOUT_MS) {
             Record("", "timeout");
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, INFINITE);
+            TerminateProcess(process->hProcess, 1);
+            WaitForSingleObject(process->hProcess, INFINITE);
+            if (g_child != NULL)
+                CloseHandle(g_child);
+            g_child = NULL;
             return 0;
         }
+        FindChild(process->dwProcessId);
         InspectWindows();
     }
-    return 1;
+    return RecordChildEnd(started);
+}
+
+// The record file that takes the program's output, inheritable so that
+// the program can write to it.
+static HANDLE OpenOutput(const char *name)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
+    char path[MAX_PATH];
+
+    if (!RecordPath(name, path))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
 int RunStep(int argc, char **argv)
@@ -434,6 +513,8 @@ int RunStep(int argc, char **argv)
     char *added[MAX_CHANGES];
     int droppedCount = 0, addedCount = 0;
     const char *waitText = NULL;
+    const char *outputName = NULL;
+    HANDLE output = INVALID_HANDLE_VALUE;
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
     DWORD exitCode = 0;
@@ -453,6 +534,10 @@ int RunStep(int argc, char **argv)
             added[addedCount++] = argv[i + 1];
         else if (strcmp(argv[i], "-c") == 0)
             waitText = argv[i + 1];
+        else if (strcmp(argv[i], "-o") == 0)
+            outputName = argv[i + 1];
+        else if (strcmp(argv[i], "-w") == 0)
+            g_childImage = argv[i + 1];
         else
             return 0;
     }
@@ -465,11 +550,25 @@ int RunStep(int argc, char **argv)
 
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, environment, NULL, &startup, &process)) {
+    if (outputName != NULL) {
+        output = OpenOutput(outputName);
+        if (output == INVALID_HANDLE_VALUE)
+            return 0;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
+    if (!CreateProcessA(NULL, command, NULL, NULL, output != INVALID_HANDLE_VALUE, 0, environment, NULL, &startup,
+                        &process)) {
         printf("run: cannot start %s (%lu)\n", argv[i], (unsigned long)GetLastError());
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
         return 0;
     }
-    ended = Watch(process.hProcess);
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
+    ended = Watch(&process);
     if (ended) {
         GetExitCodeProcess(process.hProcess, &exitCode);
         snprintf(line, sizeof(line), "%lu", (unsigned long)exitCode);

@@ -22,12 +22,29 @@
 //     --no-run-key              the machine's Run key does not exist
 //     --spin-dword              "DiskSpinDownMin" stored as a REG_DWORD
 //     --queue-entry NAME=PATH   an entry already in the cleanup queue
+//     --neighbour KEY=NAME      another program's Uninstall entry, KEY with
+//                               DisplayName NAME (repeatable; not the
+//                               product's, so never cleared)
+//     --account-stand-in PATH   PATH in the system directory as netapi32.dll,
+//                               for runs of the system directory's
+//                               QWUNINST.EXE (the list of installed
+//                               programs starts that one); Wine's own file is
+//                               put back by the next install
+//     --sentinels-64            on 64-bit Windows, keys and files of the
+//                               product's names in the 64-bit registry view
+//                               and the 64-bit system directory, which a
+//                               32-bit uninstaller must leave alone
+//
+// Under WoW64 this 32-bit program works in the 32-bit views, as the
+// product's 32-bit installer does; the 64-bit sentinels are always
+// cleared, and only planted when asked for.
 #include <windows.h>
 #include <shlwapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "fixture_util.h"
 #include "steps.h"
 
 static const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2";
@@ -43,6 +60,8 @@ static const char kHotkeyKey[] = "SYSTEM\\CurrentControlSet\\Services\\QvHotkey"
 static const char kHotkeyRunKey[] = "SYSTEM\\CurrentControlSet\\Services\\QvHotkey\\Run";
 static const char kPowerCfgKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg";
 static const char kFdcKey[] = "SYSTEM\\CurrentControlSet\\Services\\Fdc\\Parameters";
+static const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+static const char kWineNetapi[] = "netapi32.qw-wine";
 
 static const char *const kProductFiles[] = {
     "QWSAVER.CPL", "QWTRAY.EXE",    "QWREG.DLL",  "QWADAPT.DLL",   "QWTAB.DLL",   "QWFNKEY.EXE",
@@ -51,6 +70,7 @@ static const char *const kProductFiles[] = {
 
 #define MAX_SKIPPED 12
 #define MAX_QUEUED 8
+#define MAX_NEIGHBOURS 4
 
 struct Options {
     int cleanOnly;
@@ -71,6 +91,10 @@ struct Options {
     int spinDword;
     const char *queued[MAX_QUEUED];
     int queuedCount;
+    const char *neighbours[MAX_NEIGHBOURS];
+    int neighbourCount;
+    const char *accountStandIn;
+    int sentinels64;
 };
 
 static char g_systemDir[MAX_PATH];
@@ -223,6 +247,173 @@ static void CopyIntoSystemDir(const char *source, const char *name)
         Fail("copying", source, GetLastError());
 }
 
+// Another program's entry in the list of installed programs.
+static void InstallNeighbour(const char *entry)
+{
+    char key[MAX_PATH];
+    char command[MAX_PATH];
+    const char *equals = strchr(entry, '=');
+    int keyLength = (int)(equals - entry);
+
+    if (snprintf(key, sizeof(key), "%s\\%.*s", kUninstallRoot, keyLength, entry) >= (int)sizeof(key) ||
+        snprintf(command, sizeof(command), "C:\\Program Files\\%.*s\\uninstall.exe", keyLength, entry) >=
+            (int)sizeof(command)) {
+        Fail("naming", entry, ERROR_BUFFER_OVERFLOW);
+        return;
+    }
+    SetSz(HKEY_LOCAL_MACHINE, key, "DisplayName", equals + 1);
+    SetSz(HKEY_LOCAL_MACHINE, key, "UninstallString", command);
+}
+
+// Wine's own netapi32.dll waits under another name while the stand-in is
+// in its place.
+static void RestoreWineNetapi(void)
+{
+    char saved[MAX_PATH];
+    char path[MAX_PATH];
+
+    SystemPath(kWineNetapi, saved);
+    if (!PathExists(saved))
+        return;
+    SystemPath("netapi32.dll", path);
+    DeleteFileIfPresent(path);
+    if (!MoveFileA(saved, path))
+        Fail("restoring", path, GetLastError());
+}
+
+// A prefix cloned by hard links shares the system directory's files with
+// its original, so the file is moved aside and the stand-in copied in as
+// a new file, never written over the old one.
+static void InstallAccountStandIn(const char *source)
+{
+    char saved[MAX_PATH];
+    char path[MAX_PATH];
+
+    SystemPath(kWineNetapi, saved);
+    SystemPath("netapi32.dll", path);
+    if (!MoveFileA(path, saved)) {
+        Fail("moving", path, GetLastError());
+        return;
+    }
+    if (!CopyFileA(source, path, TRUE))
+        Fail("copying", source, GetLastError());
+}
+
+static int IsWow64(void)
+{
+    BOOL wow64 = FALSE;
+
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// The 64-bit system directory as a 32-bit program names it.
+static void NativeSystemPath(const char *name, char *path)
+{
+    char windows[MAX_PATH];
+
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    snprintf(path, MAX_PATH, "%s\\sysnative\\%s", windows, name);
+}
+
+// Deletes a key of the 64-bit view with its subkeys; from the root each
+// time, so that every open names the view. 1 when the key is gone.
+static int DeleteSubtree64(HKEY root, const char *key)
+{
+    char child[MAX_PATH];
+    char path[MAX_PATH * 2];
+    DWORD length = MAX_PATH;
+    HKEY handle;
+    LONG result;
+
+    if (RegOpenKeyExA(root, key, 0, KEY_READ | KEY_WOW64_64KEY, &handle) != ERROR_SUCCESS)
+        return 1;
+    while (RegEnumKeyExA(handle, 0, child, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS) {
+        snprintf(path, sizeof(path), "%s\\%s", key, child);
+        if (!DeleteSubtree64(root, path))
+            break;
+        length = MAX_PATH;
+    }
+    RegCloseKey(handle);
+    result = RegDeleteKeyExA(root, key, KEY_WOW64_64KEY, 0);
+    if (result != ERROR_SUCCESS)
+        Fail("deleting", key, (DWORD)result);
+    return result == ERROR_SUCCESS;
+}
+
+static void SetSz64(const char *key, const char *name, const char *text)
+{
+    HKEY handle;
+    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE | KEY_WOW64_64KEY, NULL, &handle, NULL);
+
+    if (result != ERROR_SUCCESS) {
+        Fail("creating", key, (DWORD)result);
+        return;
+    }
+    result = RegSetValueExA(handle, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    if (result != ERROR_SUCCESS)
+        Fail("writing", name, (DWORD)result);
+    RegCloseKey(handle);
+}
+
+// The sentinels' keys, all under HKLM\SOFTWARE, the part of the machine
+// that WoW64 splits into two views. The user's SOFTWARE and SYSTEM are
+// one for both, so they hold no sentinel.
+static const char *const kSentinelKeys[] = {
+    kVendorKey,
+    "SOFTWARE\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}",
+    kUninstallKey,
+    kSheetHandlerKey,
+};
+
+static void CleanSentinels64(void)
+{
+    char path[MAX_PATH];
+    HKEY handle;
+
+    for (size_t i = 0; i < ARRAYSIZE(kSentinelKeys); i++)
+        DeleteSubtree64(HKEY_LOCAL_MACHINE, kSentinelKeys[i]);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPowerCfgKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &handle) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(handle, "DiskSpinDownMin");
+        RegCloseKey(handle);
+    }
+    for (size_t i = 0; i < ARRAYSIZE(kProductFiles); i++) {
+        NativeSystemPath(kProductFiles[i], path);
+        DeleteFileIfPresent(path);
+    }
+    NativeSystemPath("QWUNINST.EXE", path);
+    DeleteFileIfPresent(path);
+    NativeSystemPath("QvCleanup.exe", path);
+    DeleteFileIfPresent(path);
+}
+
+// Same names as the product's, other contents, so that a snapshot tells
+// the views apart.
+static void InstallSentinels64(void)
+{
+    char path[MAX_PATH];
+    char content[MAX_PATH];
+
+    SetSz64(kMachineSettingsKey, "Version", "64-bit sentinel");
+    SetSz64("SOFTWARE\\QELVORA\\Power Management\\Profiles\\AC", "Standby", "64-bit sentinel");
+    SetSz64(kCleanupKey, "RefNum", "64-bit sentinel");
+    SetSz64(kRemoveFilesKey, "File1", "64-bit sentinel");
+    SetSz64(kSentinelKeys[1], "", "64-bit sentinel");
+    SetSz64(kUninstallKey, "DisplayName", "QELVORA Wattrix2 64-bit sentinel");
+    SetSz64(kSheetHandlerKey, "", "64-bit sentinel");
+    SetSz64(kPowerCfgKey, "DiskSpinDownMin", "64-bit sentinel");
+    for (size_t i = 0; i < ARRAYSIZE(kProductFiles); i++) {
+        NativeSystemPath(kProductFiles[i], path);
+        snprintf(content, sizeof(content), "64-bit sentinel %s\r\n", kProductFiles[i]);
+        WriteFixtureFile(path, content);
+    }
+    NativeSystemPath("QWUNINST.EXE", path);
+    WriteFixtureFile(path, "64-bit sentinel QWUNINST.EXE\r\n");
+    NativeSystemPath("QvCleanup.exe", path);
+    WriteFixtureFile(path, "64-bit sentinel QvCleanup.exe\r\n");
+}
+
 static void InstallFiles(const struct Options *options)
 {
     char path[MAX_PATH];
@@ -243,6 +434,10 @@ static void InstallFiles(const struct Options *options)
         CopyIntoSystemDir(options->uninstaller, "QWUNINST.EXE");
     if (options->helper != NULL)
         CopyIntoSystemDir(options->helper, "QvCleanup.exe");
+    if (options->accountStandIn != NULL)
+        InstallAccountStandIn(options->accountStandIn);
+    if (options->sentinels64)
+        InstallSentinels64();
 }
 
 static void InstallSettings(const struct Options *options)
@@ -272,6 +467,8 @@ static void InstallSettings(const struct Options *options)
         SetSz(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", options->uninstallString);
         SetSz(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", "QELVORA");
     }
+    for (int i = 0; i < options->neighbourCount; i++)
+        InstallNeighbour(options->neighbours[i]);
 
     // Values in keys that are not the product's: only the values go.
     if (options->noRunKey) {
@@ -340,6 +537,8 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
             options->noRunKey = 1;
         } else if (strcmp(option, "--spin-dword") == 0) {
             options->spinDword = 1;
+        } else if (strcmp(option, "--sentinels-64") == 0) {
+            options->sentinels64 = 1;
         } else if (!NeedArgument(i, argc, option)) {
             return 0;
         } else if (strcmp(option, "--uninstaller") == 0) {
@@ -360,6 +559,11 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
         } else if (strcmp(option, "--queue-entry") == 0 && options->queuedCount < MAX_QUEUED &&
                    strchr(argv[i + 1], '=') != NULL) {
             options->queued[options->queuedCount++] = argv[++i];
+        } else if (strcmp(option, "--neighbour") == 0 && options->neighbourCount < MAX_NEIGHBOURS &&
+                   strchr(argv[i + 1], '=') != NULL) {
+            options->neighbours[options->neighbourCount++] = argv[++i];
+        } else if (strcmp(option, "--account-stand-in") == 0) {
+            options->accountStandIn = argv[++i];
         } else if (strcmp(option, "--refnum") == 0) {
             options->hasRefNum = 1;
             options->refNum = (DWORD)strtoul(argv[++i], NULL, 0);
@@ -384,8 +588,15 @@ int InstallStep(int argc, char **argv)
 
     g_failed = 0;
     SetUpTestMachine();
+    RestoreWineNetapi();
     CleanFiles();
     CleanRegistry();
+    if (IsWow64())
+        CleanSentinels64();
+    if (options.sentinels64 && !IsWow64()) {
+        printf("install: --sentinels-64 needs 64-bit Windows\n");
+        return 0;
+    }
     if (!options.cleanOnly) {
         InstallFiles(&options);
         InstallSettings(&options);

@@ -18,6 +18,9 @@
 //   "Name" REG_MULTI_SZ(LENGTH) "a" "b" ""   each string up to its NUL
 //   "Name" TYPE(LENGTH) 0a 0b ...     any other type or size, as bytes
 //
+// "64:ROOT\PATH" reads the 64-bit registry view (KEY_WOW64_64KEY) and is
+// written with that prefix; on 32-bit Windows it is the one view.
+//
 // "dir:PATH" lists the files of a directory (not its subdirectories),
 // sorted like the keys: "<PATH>" then one line "NAME SIZE" per file.
 #include <windows.h>
@@ -32,6 +35,7 @@
 #define LINE_SIZE 8192
 
 static HANDLE g_out;
+static REGSAM g_view;
 
 static void WriteLine(const char *line)
 {
@@ -176,7 +180,7 @@ static void DumpOneValue(HKEY root, const char *rootName, const char *path, cons
     DWORD size = sizeof(data);
 
     snprintf(line, sizeof(line), "[%s\\%s]", rootName, path);
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path, 0, KEY_READ | g_view, &key) != ERROR_SUCCESS) {
         lstrcatA(line, " missing");
         WriteLine(line);
         return;
@@ -200,7 +204,7 @@ static void DumpKey(HKEY root, const char *rootName, const char *path)
     char **names;
 
     Printable(path, lstrlenA(path), printable, sizeof(printable));
-    if (RegOpenKeyExA(root, path[0] != '\0' ? path : NULL, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path[0] != '\0' ? path : NULL, 0, KEY_READ | g_view, &key) != ERROR_SUCCESS) {
         snprintf(line, sizeof(line), "[%s%s%s] missing", rootName, path[0] ? "\\" : "", printable);
         WriteLine(line);
         return;
@@ -287,7 +291,7 @@ static void ListDirectory(const char *directory)
 
 static int DumpArgument(const char *argument)
 {
-    char rootName[8];
+    char rootName[16];
     char path[LINE_SIZE];
     const char *slash = strchr(argument, '\\');
     int rootLength = slash != NULL ? (int)(slash - argument) : lstrlenA(argument);
@@ -300,8 +304,9 @@ static int DumpArgument(const char *argument)
         ListDirectory(path);
         return 1;
     }
+    g_view = strncmp(argument, "64:", 3) == 0 ? KEY_WOW64_64KEY : 0;
     lstrcpynA(rootName, argument, rootLength < 7 ? rootLength + 1 : 8);
-    root = RootOf(rootName);
+    root = RootOf(g_view != 0 ? rootName + 3 : rootName);
     if (root == NULL)
         return 0;
     lstrcpynA(path, slash != NULL ? slash + 1 : "", sizeof(path));
