@@ -955,3 +955,83 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     }
     return CopyPathOut(result, shortPath, shortPath ? size : 0);
 }
+
+namespace wsim {
+namespace {
+
+// The simulated process's current directory: the root of C:, which is
+// also where ParsePath takes a path that names no drive.
+const char16_t kCurrentDrive[] = u"C:";
+
+// What GetFullPathNameA makes of a path, without looking anything up: "/"
+// reads as "\", a path without a drive or without a root gets the current
+// drive and its root (the current directory of every drive is its root
+// here), repeated separators count once, "." and ".." are folded, and a
+// trailing separator stays. A UNC path is only given its backslashes.
+std::u16string FullPathOf(std::u16string path)
+{
+    std::replace(path.begin(), path.end(), u'/', u'\\');
+    if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\')
+        return path;
+    std::u16string drive = kCurrentDrive;
+    size_t start = 0;
+    if (path.size() >= 2 && path[1] == u':') {
+        drive = path.substr(0, 2);
+        drive[0] = core::UpcaseChar(drive[0]);
+        start = 2;
+    }
+    std::vector<std::u16string> parts;
+    while (start < path.size()) {
+        size_t end = path.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = path.size();
+        std::u16string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == u".")
+            continue;
+        if (part == u"..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::u16string full = drive;
+    for (const std::u16string &part : parts)
+        full += u"\\" + part;
+    if (parts.empty() || path.back() == u'\\')
+        full += u"\\";
+    return full;
+}
+
+}  // namespace
+}  // namespace wsim
+
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart)
+{
+    wsim::core::EnsureMachine();
+    if (wsim::core::Faulted("GetFullPathNameA", wsim::TargetOf(name)))
+        return 0;
+    if (!name || !name[0]) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    // The ANSI call takes at most MAX_PATH characters, as Windows does.
+    if (strlen(name) >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    std::string full = wsim::detail::WideToAnsi(wsim::FullPathOf(wsim::detail::AnsiToWide(name)));
+    DWORD result = wsim::CopyPathOut(full, buffer, buffer ? size : 0);
+    if (result < size && filePart) {
+        LPSTR last = buffer + full.rfind('\\') + 1;
+        *filePart = *last ? last : NULL;
+    }
+    return result;
+}
+
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer)
+{
+    wsim::core::EnsureMachine();
+    return wsim::CopyPathOut(wsim::detail::WideToAnsi(wsim::kCurrentDrive) + "\\", buffer, buffer ? size : 0);
+}

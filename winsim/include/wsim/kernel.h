@@ -63,6 +63,8 @@ BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart);
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
