@@ -2,7 +2,6 @@
 // helper and offer the restart, or name the log when something failed.
 #include <windows.h>
 #include <shlobj.h>
-#include <stdio.h>
 #include <wrl/client.h>
 
 #include "app/app.h"
@@ -22,9 +21,9 @@ static const char kHelperFile[] = "\\QvCleanup.exe";
 static int RegisterCleanupHelper(void)
 {
     char helperPath[MAX_PATH];
-    int length = snprintf(helperPath, sizeof(helperPath), "%s%s", g_systemDir, kHelperFile);
+    int length = FormatText(helperPath, sizeof(helperPath), "%s%s", g_systemDir, kHelperFile);
 
-    if (length > 0 && length < MAX_PATH && Co_SetValueSz(HKEY_LOCAL_MACHINE, kRunKey, kHelperValue, helperPath))
+    if (length < MAX_PATH && Co_SetValueSz(HKEY_LOCAL_MACHINE, kRunKey, kHelperValue, helperPath))
         return 1;
     g_errorOccurred = 1;
     WriteUninstallLog(helperPath, LoadResText(IDS_ERR_MODIFY_VALUE));
@@ -69,7 +68,7 @@ static void ShowErrorBox(HWND hwnd)
 
     GetPathToName(logPath);
     ToDisplayPath(logPath, displayPath);
-    snprintf(message, sizeof(message), LoadResText(IDS_ERROR_SEE_LOG), displayPath);
+    FormatText(message, sizeof(message), LoadResText(IDS_ERROR_SEE_LOG), displayPath);
     MessageBoxA(hwnd, message, APP_TITLE, MB_OK | MB_ICONINFORMATION);
     CloseUninstallLog();
 }

@@ -19,6 +19,8 @@ int Co_DeleteRegNode(HKEY root, LPCSTR keyPath);
 
 LPSTR LoadResText(UINT id);
 
+int FormatText(LPSTR buffer, int size, LPCSTR format, ...);
+
 int OpenUninstallLog(LPCSTR fileName);
 int WriteUninstallLog(LPCSTR object, LPCSTR message);
 LPSTR GetUninstallLogPath(LPSTR destination);

@@ -1,7 +1,5 @@
 // The uninstall log: one line for each operation of the run that failed,
 // in a file in the user's temporary directory.
-#include <stdio.h>
-
 #include "common.h"
 #include "globals.h"
 
@@ -9,6 +7,19 @@
 
 HANDLE g_hLogFile = NULL;
 char g_logPath[MAX_PATH];
+
+// Without a temporary directory the path is a backslash and the name: the
+// root of whatever drive is current. The error box names the log by this
+// path, so it is made full, drive included, before the file is created
+// there. A full path that would not fit MAX_PATH leaves the path as it is.
+static void MakeFullPath(LPSTR path)
+{
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, NULL);
+
+    if (length > 0 && length < MAX_PATH)
+        lstrcpynA(path, full, MAX_PATH);
+}
 
 // Creates the log anew (an older log of that name is emptied). When the
 // file cannot be created the log is unavailable: writes fail, but the path
@@ -32,7 +43,8 @@ int OpenUninstallLog(LPCSTR fileName)
         g_logPath[0] = '\0';
         return 0;
     }
-    wsprintfA(g_logPath, "%s\\%s", tempDir, fileName);
+    FormatText(g_logPath, MAX_PATH, "%s\\%s", tempDir, fileName);
+    MakeFullPath(g_logPath);
 
     g_hLogFile = CreateFileA(g_logPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              NULL);
@@ -50,9 +62,9 @@ int WriteUninstallLog(LPCSTR object, LPCSTR message)
     if (object == NULL)
         object = "";
     if (message != NULL)
-        snprintf(line, sizeof(line) - 2, "%s     :%s ", object, message);
+        FormatText(line, sizeof(line) - 2, "%s     :%s ", object, message);
     else
-        snprintf(line, sizeof(line) - 2, "%s", object);
+        FormatText(line, sizeof(line) - 2, "%s", object);
     lstrcatA(line, "\r\n");
 
     DWORD length = (DWORD)lstrlenA(line);

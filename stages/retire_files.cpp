@@ -1,7 +1,6 @@
 // Second stage: the program files in the system directory are renamed to
 // ".qel" and queued, with the uninstaller itself, for the cleanup helper
 // that removes them at the next log-on; the help files go at once.
-#include <stdio.h>
 #include <string.h>
 
 #include "common/common.h"
@@ -112,8 +111,7 @@ int RenameToSuffix(LPCSTR path, LPCSTR suffix, LPSTR newPath)
 // which could overwrite another entry of the queue.
 static int FormValueName(DWORD counter, LPSTR valueName)
 {
-    int length = snprintf(valueName, VALUE_NAME_SIZE, "File%d", (int)counter);
-    return length > 0 && length < VALUE_NAME_SIZE;
+    return FormatText(valueName, VALUE_NAME_SIZE, "File%d", (int)counter) < VALUE_NAME_SIZE;
 }
 
 // Writes one queue entry under the counter's name and advances the counter;

@@ -211,6 +211,27 @@ TEST_F(CompletionTest, RefusedRunValueWriteLeadsToErrorBox)
     ExpectNothingLeftOpen();
 }
 
+// Without a temporary directory the log lies at the root of the current
+// drive, and the box names it there with the drive, where the user can
+// find the lines.
+TEST_F(CompletionTest, ErrorBoxNamesRootLogWithItsDrive)
+{
+    wsim::Fail("GetTempPathA", "*", ERROR_INVALID_PARAMETER);
+    MakeStageFail();
+    wsim::QueueBoxAnswer(IDOK);
+    wsim::QueueBoxAnswer(IDOK);
+
+    EXPECT_EQ(0, RunUninstaller());
+    wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+
+    auto boxes = wsim::Boxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(std::string(kTextErrorPrefix) + "C:\\QWUNLOG.LOG.", boxes[1].text);
+    EXPECT_EQ("C:\\WINNT\\system32\\QWSAVER.GID     :Uninstaller could not delete the file. \r\n",
+              wsim::FileContents("C:\\QWUNLOG.LOG"));
+    ExpectNothingLeftOpen();
+}
+
 // A temporary directory that leaves no room for the log's name: the log
 // is unavailable, yet the box names that directory and the run ends
 // normally.

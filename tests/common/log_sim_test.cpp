@@ -43,8 +43,21 @@ TEST_F(LogSimTest, WithoutATemporaryDirectoryTheLogGoesToTheRootOfTheDrive)
 {
     wsim::Fail("GetTempPathA", "*", ERROR_INVALID_PARAMETER);
     EXPECT_EQ(1, OpenUninstallLog(kLogName));
-    EXPECT_STREQ("\\QWUNLOG.LOG", g_logPath);
+    EXPECT_STREQ("C:\\QWUNLOG.LOG", g_logPath);
     EXPECT_TRUE(wsim::FileExists("C:\\QWUNLOG.LOG"));
+}
+
+// The drive is only added when the full path can be had; otherwise the
+// log is still created, by the path as it was formed.
+TEST_F(LogSimTest, RootPathStaysAsFormedWhenTheFullPathCannotBeHad)
+{
+    wsim::Fail("GetTempPathA", "*", ERROR_INVALID_PARAMETER);
+    wsim::Fail("GetFullPathNameA", "*", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+    EXPECT_STREQ("\\QWUNLOG.LOG", g_logPath);
+    WriteUninstallLog("object", "message");
+    CloseUninstallLog();
+    EXPECT_EQ("object     :message \r\n", wsim::FileContents("C:\\QWUNLOG.LOG"));
 }
 
 TEST_F(LogSimTest, TemporaryDirectoryTooLongForTheBufferCountsAsNone)
@@ -52,7 +65,7 @@ TEST_F(LogSimTest, TemporaryDirectoryTooLongForTheBufferCountsAsNone)
     std::string longDir = "C:\\" + std::string(300, 't');
     SetEnvironmentVariableA("TMP", longDir.c_str());
     EXPECT_EQ(1, OpenUninstallLog(kLogName));
-    EXPECT_STREQ("\\QWUNLOG.LOG", g_logPath);
+    EXPECT_STREQ("C:\\QWUNLOG.LOG", g_logPath);
 }
 
 TEST_F(LogSimTest, LogHeldByAnotherProgramIsUnavailable)

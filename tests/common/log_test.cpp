@@ -132,6 +132,30 @@ TEST_F(LogTest, OverlongLineIsCutAndKeepsItsLineEnd)
     EXPECT_EQ(std::string(509, 'o') + "\r\nnext     :message \r\n", Contents(LogPath()));
 }
 
+// A temporary directory too long for the buffer gives no path (Wine's
+// GetTempPathA fails, Windows' reports the size it needs), so the log goes
+// to the root of the current drive, and its path says which drive that
+// is. The file may land at the root of the drive the tests run from; it is
+// removed again.
+TEST_F(LogTest, WithoutATemporaryDirectoryTheLogIsNamedWithTheCurrentDrive)
+{
+    char current[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+    ASSERT_TRUE(length >= 2 && length < MAX_PATH && current[1] == ':') << current;
+    std::string expected = std::string(current, 2) + "\\" + kLogName;
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", ("C:\\" + std::string(300, 't')).c_str()));
+
+    OpenUninstallLog(kLogName);
+
+    EXPECT_STREQ(expected.c_str(), g_logPath);
+    char path[MAX_PATH];
+    memset(path, 'x', sizeof(path));
+    EXPECT_EQ(path, GetUninstallLogPath(path));
+    EXPECT_EQ(expected, path);
+    CloseUninstallLog();
+    DeleteFileA(expected.c_str());
+}
+
 TEST_F(LogTest, PathThatWouldPass259CharactersIsNotFormed)
 {
     std::string longDir = "C:\\" + std::string(240, 'd');
