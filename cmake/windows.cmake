@@ -57,13 +57,22 @@ function(qw_add_test_program target)
         TIMEOUT 600)
 endfunction()
 
-# The product, QWUNINST.EXE: the resources plus the app library, whose
-# WinMain the C runtime's start-up code calls. WinMain is referenced only
-# from the runtime, which the linker reads after our libraries, so it is
-# named as undefined up front to pull it out of the app library. Until the
-# app has a WinMain (or the resources exist) there is no product to link.
+# The product, QWUNINST.EXE: the resources, its own entry point and the
+# app library. The C and C++ runtimes stay out of it: the entry point
+# replaces the runtime's start-up code and calls WinMain, the system does
+# the formatting (wvsprintfA), and the few memory and string functions
+# that the compiler may call come from msvcrt.dll, which every Windows
+# since 2000 carries, without its start-up. Without unwind tables there is
+# nothing for a runtime to unwind with. The product's data stays in
+# whole sections per file: with -fdata-sections this compiler puts even
+# zero-filled buffers (the text ring, the paths) into .data$ sections that
+# take their room in the file, instead of into .bss. Until the app has a
+# WinMain (or the resources exist) there is no product to link.
+list(APPEND QW_PRODUCT_FLAGS -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-data-sections)
+
 function(qw_add_product)
     set(rc ${CMAKE_SOURCE_DIR}/res/qwuninst.rc)
+    set(program_rc ${CMAKE_SOURCE_DIR}/res/program.rc)
     set(winmain "")
     foreach(source IN LISTS QW_APP_SOURCES)
         file(STRINGS ${source} found REGEX "WinMain[ \t]*\\(")
@@ -75,13 +84,17 @@ function(qw_add_product)
         message(STATUS "QWUNINST.EXE not built yet: needs res/qwuninst.rc and a WinMain in app/")
         return()
     endif()
-    add_executable(QWUNINST WIN32 ${rc})
-    # windres reads the picture and the icon, which CMake does not see.
+    add_executable(QWUNINST WIN32 ${rc} ${program_rc} ${CMAKE_SOURCE_DIR}/app/start/entry.cpp)
+    # windres reads the picture, the icon and the manifest, which CMake
+    # does not see.
     set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
         "${CMAKE_SOURCE_DIR}/res/picture.bmp;${CMAKE_SOURCE_DIR}/res/qwuninst.ico;${CMAKE_SOURCE_DIR}/res/resource.h")
+    set_source_files_properties(${program_rc} PROPERTIES OBJECT_DEPENDS
+        "${CMAKE_SOURCE_DIR}/res/qwuninst.manifest;${CMAKE_SOURCE_DIR}/res/version.h")
     set_target_properties(QWUNINST PROPERTIES OUTPUT_NAME QWUNINST SUFFIX .EXE
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-    target_link_options(QWUNINST PRIVATE -Wl,-u,_WinMain@16)
-    target_link_libraries(QWUNINST PRIVATE qw_app)
+    target_compile_options(QWUNINST PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QW_WARNINGS};${QW_PRODUCT_FLAGS}>)
+    target_link_options(QWUNINST PRIVATE -nostartfiles -nodefaultlibs -Wl,-e,_QwEntry)
+    target_link_libraries(QWUNINST PRIVATE qw_app qw_stages qw_common kernel32 msvcrt)
     add_test(NAME qwuninst_pe COMMAND ${QW_SCRIPTS_DIR}/check-pe $<TARGET_FILE:QWUNINST>)
 endfunction()
