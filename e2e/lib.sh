@@ -16,6 +16,13 @@
 SYSDIR='C:\windows\system32'
 UNINSTALLER='C:\qwtest\QWUNINST.EXE'
 TITLE='QELVORA Wattrix2 Uninstaller'
+# The system directory as the restart's queue of renames names it: on
+# 64-bit Windows (QW_WINEARCH=win64) the 32-bit programs' system32 is
+# stored as what it stands for, syswow64.
+PENDING_SYSDIR=$SYSDIR
+if [ "${QW_WINEARCH:-win32}" = win64 ]; then
+    PENDING_SYSDIR='C:\windows\syswow64'
+fi
 LOG='%TEMP%\QWUNLOG.LOG'
 
 failures=0

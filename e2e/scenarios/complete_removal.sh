@@ -40,7 +40,7 @@ checks() {
     local pending
     pending=$(awk '/^\[/ { key = $0; next } { print key " " $0 }' "$OUT/machine_after_helper.txt" | grep -F "$PENDING")
     case $pending in
-    *' "\??\C:\windows\system32\QvCleanup.exe" "" ""') ;;
+    *" \"\\??\\$PENDING_SYSDIR\\QvCleanup.exe\" \"\" \"\"") ;;
     *) fail "the helper's file is not scheduled for deletion at the restart: ${pending:-no pending renames}" ;;
     esac
     grep -q '^QvCleanup.exe ' "$OUT/machine_after_helper.txt" || fail "the helper's file went before the restart"

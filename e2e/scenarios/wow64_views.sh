@@ -1,0 +1,87 @@
+# On 64-bit Windows (WoW64): the product as its 32-bit installer leaves it,
+# in the 32-bit registry view (HKLM\SOFTWARE under Wow6432Node, the class
+# registrations with it) and the 32-bit system directory (syswow64, which
+# a 32-bit program names system32). Keys and files of the same names in
+# the 64-bit view and the 64-bit system directory are sentinels: the
+# 32-bit uninstaller, the cleanup helper and the restart that ends the
+# helper's work must leave every one of them as it was.
+NATIVE_SYSDIR='C:\windows\sysnative'
+UNINSTALL_64='64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\QELVORA Wattrix2'
+FOOTPRINT_64=(
+    '64:HKLM\SOFTWARE\QELVORA'
+    '64:HKLM\SOFTWARE\Classes\CLSID\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}'
+    "$UNINSTALL_64"
+    '64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Controls Folder\Power\shellex\PropertySheetHandlers\CPL Extension Sample'
+    '64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Controls Folder\PowerCfg|DiskSpinDownMin'
+    "dir:$NATIVE_SYSDIR"
+)
+
+steps() {
+    install_product --sentinels-64
+    step snapshot "${P}views64_before.txt" "${FOOTPRINT_64[@]}"
+    uninstall run OK,No
+    snapshot after.txt
+    run_program helper none "$SYSDIR\\QvCleanup.exe"
+    run_program restart none "$SYSDIR\\wineboot.exe" -r
+    step snapshot "${P}views64_after.txt" "${FOOTPRINT_64[@]}"
+}
+
+# The 64-bit snapshot's registry part and the product's names in its
+# listing of the 64-bit system directory, with their sizes.
+views64_of() {
+    awk -v dir="<$NATIVE_SYSDIR>" '/^</ { inside = ($0 == dir); listed = 1; if (inside) print; next }
+         !listed || (inside && /^(QW|Qv)/) { print }' "$OUT/$1"
+}
+
+checks() {
+    expect_removed_without_restart run
+    expect_progress run en
+    expect_log_bytes run </dev/null
+    removed_footprint "$(full_queue 0)" "$RUN_WITH_HELPER" |
+        expect_registry "the 32-bit view after the removal" after.txt
+    expect_files "the 32-bit system directory after the removal" after.txt <<<"$RETIRED_FILES"
+    expect_boxes helper <<<"exit: 0"
+    expect_boxes restart <<<"exit: 0"
+
+    local sentinel
+    sentinel=$(sz x "64-bit sentinel" | sed 's/^"x" //')
+    views64_of views64_before.txt >"$OUT/views64.before"
+    expect_text "the 64-bit sentinels as planted" "$OUT/views64.before" <<EOF2
+[64:HKLM\\SOFTWARE\\QELVORA]
+[64:HKLM\\SOFTWARE\\QELVORA\\Cleanup]
+"RefNum" $sentinel
+[64:HKLM\\SOFTWARE\\QELVORA\\Cleanup\\RemoveFiles]
+"File1" $sentinel
+[64:HKLM\\SOFTWARE\\QELVORA\\Power Management]
+"Version" $sentinel
+[64:HKLM\\SOFTWARE\\QELVORA\\Power Management\\Profiles]
+[64:HKLM\\SOFTWARE\\QELVORA\\Power Management\\Profiles\\AC]
+"Standby" $sentinel
+[64:HKLM\\SOFTWARE\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}]
+@ $sentinel
+[$UNINSTALL_64]
+$(sz DisplayName "QELVORA Wattrix2 64-bit sentinel")
+[64:HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Power\\shellex\\PropertySheetHandlers\\CPL Extension Sample]
+@ $sentinel
+[64:HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg]
+"DiskSpinDownMin" $sentinel
+<$NATIVE_SYSDIR>
+QvCleanup.exe 31
+QWADAPT.DLL 29
+QWCLKICON.EXE 31
+QWDEVWATCH.EXE 32
+QWFNKEY.EXE 29
+QWICON.EXE 28
+QWREG.DLL 27
+QWSAVER.CPL 29
+QWSAVER.FTS 29
+QWSAVER.GID 29
+QWSAVER.HLP 29
+QWTAB.DLL 27
+QWTRAY.EXE 28
+QWUNINST.EXE 30
+EOF2
+    views64_of views64_after.txt >"$OUT/views64.after"
+    expect_text "the 64-bit sentinels after the removal, the helper and the restart" "$OUT/views64.after" \
+        <"$OUT/views64.before"
+}
