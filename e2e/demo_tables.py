@@ -4,11 +4,14 @@
     demo_tables.py before SNAPSHOT [COMPANION_LOG...]
     demo_tables.py changes OLD NEW [COMPANION_LOG...]
     demo_tables.py transcript TRANSCRIPT
+    demo_tables.py lists LIST_BEFORE LIST_AFTER
 
 "before" lists what of the product a snapshot shows on the machine;
 "changes" sorts what differs between two snapshots into what was renamed,
 deleted, queued, removed, reset and added; "transcript" shows a run's
-message boxes, answers and progress lines. A companion log is the record
+message boxes, answers and progress lines; "lists" sets the list of
+installed programs after a run beside the one before it (the lines of
+Wine's "uninstaller --list", "KEY|||DISPLAY NAME"). A companion log is the record
 of one companion window, named after it (fnkey.log and so on).
 
 Snapshots are the driver's text (see e2e/snapshot_step.cpp): registry keys
@@ -285,9 +288,13 @@ def transcript_report(path):
     with open(path, encoding="utf-8", errors="replace") as text:
         lines = text.read().splitlines()
     box = None
+    started = False
     for line in lines:
         tag, _, rest = line.partition(": ")
-        if tag == "box":
+        if tag == "started":
+            started = True
+            rows.append(("started by the list", rest))
+        elif tag == "box":
             box = {"text": rest.replace("\\n", " "), "buttons": "", "answer": "by the user at the display"}
             rows.append(("message box", box))
         elif tag == "buttons" and box is not None:
@@ -298,8 +305,11 @@ def transcript_report(path):
             rows.append(("progress dialog", rest))
         elif tag == "status":
             rows.append(("  status lines", " | ".join(part.strip() or "-" for part in rest.split("|"))))
+        elif tag == "exit" and " " in rest:
+            program, _, code = rest.rpartition(" ")
+            rows.append((f"{program} ended, exit code", code))
         elif tag == "exit":
-            rows.append(("ended, exit code", rest))
+            rows.append(("the list ended, exit code" if started else "ended, exit code", rest))
         elif line == "timeout":
             rows.append(("ended", "still running after ten minutes; the driver ended it"))
     flat = []
@@ -311,6 +321,23 @@ def transcript_report(path):
     return table(flat)
 
 
+def list_entries(path):
+    """The list's entries in its order, as (key, display name)."""
+    with open(path, encoding="utf-8", errors="replace") as text:
+        lines = [line.rstrip("\r") for line in text.read().splitlines()]
+    return [tuple(line.split("|||", 1)) for line in lines if "|||" in line]
+
+
+def lists_report(before_path, after_path):
+    before = list_entries(before_path)
+    after = list_entries(after_path)
+    rows = [(name, key, "still listed" if (key, name) in after else "gone") for key, name in before]
+    rows += [(name, key, "new") for key, name in after if (key, name) not in before]
+    width = max([len(name) for name, _, _ in rows] + [0])
+    key_width = max([len(key) for _, key, _ in rows] + [0])
+    return [f"  {name:<{width}}  {key:<{key_width}}  {state}" for name, key, state in rows] or ["  (none)"]
+
+
 def main(argv):
     if len(argv) >= 3 and argv[1] == "before":
         lines = before_report(Snapshot.read(argv[2]), argv[3:])
@@ -318,8 +345,10 @@ def main(argv):
         lines = changes_report(Snapshot.read(argv[2]), Snapshot.read(argv[3]), argv[4:])
     elif len(argv) == 3 and argv[1] == "transcript":
         lines = transcript_report(argv[2])
+    elif len(argv) == 4 and argv[1] == "lists":
+        lines = lists_report(argv[2], argv[3])
     else:
-        print("\n".join(__doc__.strip().splitlines()[2:5]), file=sys.stderr)
+        print("\n".join(__doc__.strip().splitlines()[2:6]), file=sys.stderr)
         return 2
     print("\n".join(lines).rstrip("\n"))
     return 0

@@ -4,6 +4,7 @@
     python3 e2e/demo_tables_test.py
 """
 import os
+import re
 import sys
 import tempfile
 import unittest
@@ -149,6 +150,25 @@ class TablesTest(unittest.TestCase):
         self.assertIn('"Sure? Really?"  [OK,Cancel]  answer: by the user at the display', lines[0])
         self.assertIn("answer: No", lines[1])
         self.assertIn("the driver ended it", lines[2])
+
+    def test_transcript_of_a_run_started_by_the_list(self):
+        transcript = self.write("run.txt", "started: QWUNINST.EXE\nbox: Sure?\nbuttons: OK,Cancel\nanswer: OK\n"
+                                "exit: QWUNINST.EXE 0\nexit: 0\n")
+        lines = demo_tables.transcript_report(transcript)
+        self.assertEqual([" ".join(line.split()) for line in (lines[0], lines[2], lines[3])],
+                         ["started by the list QWUNINST.EXE", "QWUNINST.EXE ended, exit code 0",
+                          "the list ended, exit code 0"])
+
+    def test_lists_mark_the_product_gone_and_its_neighbours_kept(self):
+        before = self.write("list_before.out", "{6B}|||Lumen Notes 3.1\r\nQELVORA Wattrix2|||QELVORA Wattrix2\r\n"
+                            "Tools|||QELVORA Wattrix2 Tools\r\n")
+        after = self.write("list_after.out", "{6B}|||Lumen Notes 3.1\r\nTools|||QELVORA Wattrix2 Tools\r\n"
+                           "New|||Something New\r\n")
+        rows = [re.split(r"\s{2,}", line.strip()) for line in demo_tables.lists_report(before, after)]
+        self.assertEqual(rows, [["Lumen Notes 3.1", "{6B}", "still listed"],
+                                ["QELVORA Wattrix2", "QELVORA Wattrix2", "gone"],
+                                ["QELVORA Wattrix2 Tools", "Tools", "still listed"],
+                                ["Something New", "New", "new"]])
 
 
 if __name__ == "__main__":
