@@ -171,6 +171,31 @@ TEST_P(KeyWalkFaultTest, ErrorAtASubkeyKeepsItAndItsSubtreeAndTheWalkGoesOn)
 
 INSTANTIATE_TEST_SUITE_P(Errors, KeyWalkFaultTest,
                          ::testing::Values((DWORD)ERROR_ACCESS_DENIED, (DWORD)ERROR_INVALID_HANDLE,
-                                           (DWORD)ERROR_MORE_DATA, (DWORD)ERROR_KEY_DELETED));
+                                           (DWORD)ERROR_KEY_DELETED));
+
+using KeyWalkMoreDataTest = KeyWalkFaultTest;
+
+// ERROR_MORE_DATA names one subkey, at one index, whose name does not fit
+// the buffer: that subkey stays like one past the walk's limits, and the
+// walk goes on with the next index.
+TEST_F(KeyWalkMoreDataTest, SubkeyWhoseNameDoesNotFitStaysAndItsSiblingsGo)
+{
+    wsim::Fail("RegEnumKeyExA", (std::string(kFullKey) + "#0").c_str(), ERROR_MORE_DATA);
+
+    EXPECT_EQ(0, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, kKey));
+
+    EXPECT_EQ((std::vector<std::string>{Full(""), Full("A"), Full("A\\A1")}), Left());
+    EXPECT_EQ(3, wsim::CallCount("RegDeleteKeyA"));
+}
+
+TEST_F(KeyWalkMoreDataTest, SubkeyBelowWhoseNameDoesNotFitKeepsTheKeysAboveIt)
+{
+    wsim::Fail("RegEnumKeyExA", (Full("A") + "#0").c_str(), ERROR_MORE_DATA);
+
+    EXPECT_EQ(0, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, kKey));
+
+    EXPECT_EQ((std::vector<std::string>{Full(""), Full("A"), Full("A\\A1")}), Left());
+    EXPECT_EQ(4, wsim::CallCount("RegDeleteKeyA"));
+}
 
 }  // namespace
