@@ -366,18 +366,25 @@ static const char *const kSentinelKeys[] = {
     kSheetHandlerKey,
 };
 
+static void DeleteValue64(const char *key, const char *name)
+{
+    HKEY handle;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &handle) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(handle, name);
+    RegCloseKey(handle);
+}
+
 static void CleanSentinels64(void)
 {
     char path[MAX_PATH];
-    HKEY handle;
 
     for (size_t i = 0; i < ARRAYSIZE(kSentinelKeys); i++)
         DeleteSubtree64(HKEY_LOCAL_MACHINE, kSentinelKeys[i]);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPowerCfgKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &handle) ==
-        ERROR_SUCCESS) {
-        RegDeleteValueA(handle, "DiskSpinDownMin");
-        RegCloseKey(handle);
-    }
+    DeleteValue64(kPowerCfgKey, "DiskSpinDownMin");
+    DeleteValue64(kRunKey, "Qwtray");
+    DeleteValue64(kRunKey, "QvCleanup");
     for (size_t i = 0; i < ARRAYSIZE(kProductFiles); i++) {
         NativeSystemPath(kProductFiles[i], path);
         DeleteFileIfPresent(path);
@@ -403,6 +410,8 @@ static void InstallSentinels64(void)
     SetSz64(kUninstallKey, "DisplayName", "QELVORA Wattrix2 64-bit sentinel");
     SetSz64(kSheetHandlerKey, "", "64-bit sentinel");
     SetSz64(kPowerCfgKey, "DiskSpinDownMin", "64-bit sentinel");
+    SetSz64(kRunKey, "Qwtray", "64-bit sentinel");
+    SetSz64(kRunKey, "QvCleanup", "64-bit sentinel");
     for (size_t i = 0; i < ARRAYSIZE(kProductFiles); i++) {
         NativeSystemPath(kProductFiles[i], path);
         snprintf(content, sizeof(content), "64-bit sentinel %s\r\n", kProductFiles[i]);

@@ -4,7 +4,9 @@
 # a 32-bit program names system32). Keys and files of the same names in
 # the 64-bit view and the 64-bit system directory are sentinels: the
 # 32-bit uninstaller, the cleanup helper and the restart that ends the
-# helper's work must leave every one of them as it was.
+# helper's work must leave every one of them as it was. (The machine's Run
+# key is under SOFTWARE too, so the 64-bit one has sentinel values of the
+# two names the uninstaller deletes and writes.)
 NATIVE_SYSDIR='C:\windows\sysnative'
 UNINSTALL_64='64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\QELVORA Wattrix2'
 FOOTPRINT_64=(
@@ -13,6 +15,8 @@ FOOTPRINT_64=(
     "$UNINSTALL_64"
     '64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Controls Folder\Power\shellex\PropertySheetHandlers\CPL Extension Sample'
     '64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Controls Folder\PowerCfg|DiskSpinDownMin'
+    '64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run|Qwtray'
+    '64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run|QvCleanup'
     "dir:$NATIVE_SYSDIR"
 )
 
@@ -65,6 +69,10 @@ $(sz DisplayName "QELVORA Wattrix2 64-bit sentinel")
 @ $sentinel
 [64:HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg]
 "DiskSpinDownMin" $sentinel
+[64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]
+"Qwtray" $sentinel
+[64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]
+"QvCleanup" $sentinel
 <$NATIVE_SYSDIR>
 QvCleanup.exe 31
 QWADAPT.DLL 29
