@@ -306,6 +306,12 @@ bool SharingAllows(const Node &node, DWORD access, DWORD share)
         const OpenFile &open = entry.second;
         if (open.node.get() != &node)
             continue;
+        // An open with neither data nor delete access takes no part in
+        // sharing: its sharing mode is ignored, and it asks nothing of the
+        // others' (it may only read attributes).
+        if (!Wants(open.access, kReadRights | kWriteRights | DELETE) ||
+            !Wants(access, kReadRights | kWriteRights | DELETE))
+            continue;
         if ((Wants(access, kReadRights) && !(open.share & FILE_SHARE_READ)) ||
             (Wants(access, kWriteRights) && !(open.share & FILE_SHARE_WRITE)) ||
             (Wants(access, DELETE) && !(open.share & FILE_SHARE_DELETE)) ||
@@ -660,6 +666,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         return INVALID_HANDLE_VALUE;
     }
     std::shared_ptr<Node> node = place.node;
+    // CREATE_NEW finds the name taken before it looks at what holds it.
+    if (place.parent && node && node->directory && disposition == CREATE_NEW) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return INVALID_HANDLE_VALUE;
+    }
     if (!place.parent || (node && (node->directory || node->deletePending))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;

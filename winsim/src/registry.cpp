@@ -73,9 +73,10 @@ std::shared_ptr<Key> PredefinedKey(HKEY key, std::string *name)
 }
 
 // The subkey path split into components on its "\" characters (found on
-// characters, not bytes: a double-byte character may end in 0x5C). One
-// trailing "\" is allowed; a leading one, or an empty component inside,
-// makes the path bad.
+// characters, not bytes: a double-byte character may end in 0x5C). A
+// leading "\" makes the path bad; repeated and trailing ones count as
+// one, as Windows' own parser reads them: "Alpha\\\\Sub\\" in C source
+// names Alpha\Sub.
 bool SplitPath(LPCSTR path, std::vector<std::u16string> *parts)
 {
     parts->clear();
@@ -89,9 +90,8 @@ bool SplitPath(LPCSTR path, std::vector<std::u16string> *parts)
         size_t end = wide.find(u'\\', start);
         if (end == std::u16string::npos)
             end = wide.size();
-        if (end == start)
-            return false;
-        parts->push_back(wide.substr(start, end - start));
+        if (end > start)
+            parts->push_back(wide.substr(start, end - start));
         start = end + 1;
     }
     return true;
@@ -245,6 +245,15 @@ std::shared_ptr<Key> CreatePath(std::shared_ptr<Key> key, const std::vector<std:
 bool IsStringType(DWORD type)
 {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The size Windows keeps a value in: strings set through the ANSI calls
+// are stored in UTF-16.
+DWORD StoredSize(const Value &value)
+{
+    if (!IsStringType(value.type))
+        return (DWORD)value.data.size();
+    return (DWORD)(detail::AnsiToWide(value.data).size() * sizeof(WCHAR));
 }
 
 // Copies value data out as Windows does: a string that lacks its final NUL
@@ -503,9 +512,10 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className
     for (const std::u16string &part : parts)
         if (part.size() > kMaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
+    // Creation is checked against the key's security, not against the
+    // rights the parent's handle was opened with: a handle opened to read
+    // creates subkeys too.
     std::shared_ptr<Key> existing = Walk(base, parts);
-    if (!existing && !IsPredefined(key) && !(g_reg.handles[key].access & KEY_CREATE_SUB_KEY))
-        return ERROR_ACCESS_DENIED;
     bool created = false;
     std::shared_ptr<Key> target = existing ? existing : CreatePath(base, parts, &created);
     *result = NewHandle(target, access, JoinPath(basePath, parts));
@@ -610,6 +620,10 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, 
         return error;
     if (reserved || (data && !dataLen))
         return ERROR_INVALID_PARAMETER;
+    // A call that asks for the size alone gets 0 when it fails (a missing
+    // value, a key it may not read).
+    if (!data && dataLen)
+        *dataLen = 0;
     std::shared_ptr<Key> k;
     error = Resolve(key, KEY_QUERY_VALUE, &k, &path);
     if (error != ERROR_SUCCESS)
@@ -643,6 +657,10 @@ LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const 
         return error;
     if (!data && dataLen)
         return ERROR_NOACCESS;
+    // A string whose size leaves out its final NUL gets the NUL counted
+    // when the byte after the counted ones is one.
+    if (IsStringType(type) && dataLen && data[dataLen - 1] && !data[dataLen])
+        dataLen++;
     SetValue(*k, detail::AnsiToWide(name ? name : ""), type, data, dataLen);
     return ERROR_SUCCESS;
 }
@@ -722,7 +740,7 @@ LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLen, LPDWORD re
         longestKey = std::max(longestKey, (DWORD)child->name.size());
     for (const Value &value : k->values) {
         longestName = std::max(longestName, (DWORD)value.name.size());
-        longestData = std::max(longestData, (DWORD)value.data.size());
+        longestData = std::max(longestData, StoredSize(value));
     }
     if (subKeys)
         *subKeys = (DWORD)k->children.size();
