@@ -445,13 +445,14 @@ static void FindChild(DWORD parentId)
         Record("started: ", g_childImage);
 }
 
-// The watched child's end, once its parent has ended; a child that is
-// still running then gets the rest of the time.
-static int RecordChildEnd(DWORD started)
+// After its parent has ended, the watched child is watched on its own
+// until it ends too, within what is left of the time. 1 when it ended in
+// time (or there was none to watch).
+static int WatchChild(DWORD started)
 {
     DWORD exitCode = 0;
-    DWORD elapsed = GetTickCount() - started;
     char line[MAX_PATH + 16];
+    int ended = 1;
 
     if (g_childImage == NULL)
         return 1;
@@ -459,16 +460,24 @@ static int RecordChildEnd(DWORD started)
         Record("not started: ", g_childImage);
         return 1;
     }
-    if (WaitForSingleObject(g_child, elapsed < TIMEOUT_MS ? TIMEOUT_MS - elapsed : 0) != WAIT_OBJECT_0) {
-        Record("", "timeout");
-        TerminateProcess(g_child, 1);
+    while (WaitForSingleObject(g_child, POLL_MS) == WAIT_TIMEOUT) {
+        if (GetTickCount() - started > TIMEOUT_MS) {
+            Record("", "timeout");
+            TerminateProcess(g_child, 1);
+            WaitForSingleObject(g_child, INFINITE);
+            ended = 0;
+            break;
+        }
+        InspectWindows();
     }
-    GetExitCodeProcess(g_child, &exitCode);
+    if (ended) {
+        GetExitCodeProcess(g_child, &exitCode);
+        snprintf(line, sizeof(line), "%s %lu", g_childImage, (unsigned long)exitCode);
+        Record("exit: ", line);
+    }
     CloseHandle(g_child);
     g_child = NULL;
-    snprintf(line, sizeof(line), "%s %lu", g_childImage, (unsigned long)exitCode);
-    Record("exit: ", line);
-    return exitCode != STILL_ACTIVE;
+    return ended;
 }
 
 // Polls the program's windows until it ends. 1 when it ended in time.
@@ -489,7 +498,8 @@ static int Watch(const PROCESS_INFORMATION *process)
         FindChild(process->dwProcessId);
         InspectWindows();
     }
-    return RecordChildEnd(started);
+    FindChild(process->dwProcessId);
+    return WatchChild(started);
 }
 
 // The record file that takes the program's output, inheritable so that
