@@ -51,6 +51,20 @@ static int BuildSystemPath(LPCSTR name, LPSTR path)
     return length + lstrlenA(name) < MAX_PATH;
 }
 
+// Whether a backslash character comes anywhere in the text. Double-byte
+// characters are stepped over whole: their second byte may be 0x5C, as in
+// the extension of "QWTRAY.\x95\x5c" on a Japanese machine.
+static int ContainsBackslash(LPCSTR text)
+{
+    for (LPCSTR p = text; *p != '\0'; p++) {
+        if (IsDBCSLeadByte((BYTE)*p) && p[1] != '\0')
+            p++;
+        else if (*p == '\\')
+            return 1;
+    }
+    return 0;
+}
+
 // The target of the rename: the path without its extension, blanks at both
 // ends removed, followed by the suffix. A dot that comes before the last
 // backslash belongs to a directory, so then the file has no extension and
@@ -63,7 +77,7 @@ static int MakeSuffixTarget(LPCSTR path, LPCSTR suffix, LPSTR target)
 
     if (CountChar(path, ".") > 0) {
         LPSTR dot = strrchr(target, '.');
-        if (strchr(dot, '\\') == NULL) {
+        if (!ContainsBackslash(dot)) {
             *dot = '\0';
             TrimBlanks(target);
         }

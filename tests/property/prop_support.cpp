@@ -86,11 +86,20 @@ std::string SwapCase(const std::string &name)
 rc::Gen<std::string> Data(int size)
 {
     return rc::gen::exec([=] {
+        // Text without a NUL, text with its NUL at the end, or bytes of
+        // any kind with NULs among them.
+        int kind = *rc::gen::inRange(0, 3);
         std::string data;
-        for (int i = 0; i < size; i++)
-            data += *rc::gen::weightedOneOf<char>({{12, rc::gen::inRange<char>(' ', '~' + 1)},
-                                                    {1, rc::gen::just<char>('\0')},
-                                                    {1, rc::gen::arbitrary<char>()}});
+        for (int i = 0; i < size; i++) {
+            if (kind == 2)
+                data += *rc::gen::weightedOneOf<char>({{12, rc::gen::inRange<char>(' ', '~' + 1)},
+                                                        {1, rc::gen::just<char>('\0')},
+                                                        {1, rc::gen::arbitrary<char>()}});
+            else
+                data += *rc::gen::inRange<char>(' ', '~' + 1);
+        }
+        if (kind == 1 && size > 0)
+            data.back() = '\0';
         return data;
     });
 }

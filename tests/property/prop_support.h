@@ -30,7 +30,7 @@ std::string FoldedName(const std::string &name);
 // double-byte characters are left alone).
 std::string SwapCase(const std::string &name);
 
-// Bytes of `size`, mostly printable, with NULs now and then.
+// Bytes of `size`: text with or without a final NUL, or any bytes.
 rc::Gen<std::string> Data(int size);
 // A data size: often tiny, often near the lookups' 260-byte buffer, up to
 // 1,000.

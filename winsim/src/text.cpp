@@ -339,6 +339,13 @@ UINT GetACP(void)
     return AnsiCodePage();
 }
 
+// Only code page 932 of the machine's two has double-byte characters.
+BOOL IsDBCSLeadByte(BYTE testChar)
+{
+    wsim::core::EnsureMachine();
+    return AnsiCodePage() == 932 && wsim::IsCp932Lead(testChar) ? TRUE : FALSE;
+}
+
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen)
 {
     wsim::core::EnsureMachine();

@@ -93,6 +93,7 @@ DWORD GetCurrentProcessId(void);
 HMODULE GetModuleHandleA(LPCSTR name);
 
 UINT GetACP(void);
+BOOL IsDBCSLeadByte(BYTE testChar);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
                         LPCSTR defaultChar, LPBOOL usedDefault);
