@@ -6,6 +6,7 @@
 // is found.
 #include <string.h>
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +53,14 @@ rc::Gen<std::string> ValueName(bool japanese)
     return rc::gen::weightedOneOf<std::string>({{10, prop::Name(japanese, 1, 10)},
                                                 {1, prop::Name(japanese, 100, 129)},
                                                 {2, rc::gen::just(std::string())}});
+}
+
+void showValue(const Lookup &l, std::ostream &os)
+{
+    os << (l.japanese ? "Japanese" : "English") << ", wanted \"" << l.wanted << "\", fault " << l.fault << " at index "
+       << l.faultIndex << " times " << l.faultTimes << " error " << l.faultError << ", values:";
+    for (const StoredValue &value : l.values)
+        os << " \"" << value.name << "\" type " << value.type << " size " << value.data.size() << ";";
 }
 
 rc::Gen<Lookup> GenLookup()

@@ -5,6 +5,7 @@
 // stays with every key above it; a subkey whose path would pass 259
 // characters stays untouched; an enumeration error ends the walk of that
 // key. Any of these makes the result 0.
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,6 +49,22 @@ struct Machine {
     bool givenExists = true;
     std::vector<Tree> siblings;  // of the given key, under the same parent
 };
+
+void ShowTree(const Tree &tree, const std::string &indent, std::ostream &os)
+{
+    os << indent << "\"" << tree.name << "\" (" << tree.name.size() << " bytes) open " << tree.openFault << " enum "
+       << tree.enumFault << " delete " << tree.deleteFault << "\n";
+    for (const Tree &child : tree.children)
+        ShowTree(child, indent + "  ", os);
+}
+
+void showValue(const Machine &m, std::ostream &os)
+{
+    os << (m.japanese ? "Japanese" : "English") << (m.givenExists ? "" : ", given key missing") << "\n";
+    ShowTree(m.given, "", os);
+    for (const Tree &sibling : m.siblings)
+        os << "sibling \"" << sibling.name << "\"\n";
+}
 
 // Names unique among siblings as the registry sees them.
 std::vector<std::string> DistinctNames(const std::vector<std::string> &names)

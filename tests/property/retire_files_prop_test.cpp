@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,25 @@ private:
     int queueKeyLeft_ = 0;
     int refLeft_ = 0;
 };
+
+void showValue(const Stage &s, std::ostream &os)
+{
+    os << (s.japanese ? "Japanese" : "English") << " " << s.systemDir << "; NextNumber "
+       << (s.nextStored ? std::to_string(s.next) : "none") << "; RefNum "
+       << (s.refStored ? std::to_string(s.refNum) : "none") << "; program/stale:";
+    for (int i = 0; i < kProgramCount; i++)
+        os << " " << s.program[i] << "/" << s.stale[i];
+    os << "; help:";
+    for (int i = 0; i < kHelpCount; i++)
+        os << " " << s.help[i];
+    os << "; older entries:";
+    for (const auto &entry : s.olderEntries)
+        os << " " << EntryName(entry.first);
+    os << "; refused entries:";
+    for (const auto &refused : s.refusedEntries)
+        os << " " << EntryName(refused.first) << "x" << refused.second;
+    os << "; queue key " << s.queueKeyRefused << ", NextNumber " << s.nextRefused << ", RefNum " << s.refRefused;
+}
 
 RC_GTEST_PROP(RetireFilesProp, QueueCountersFilesAndLogFollowTheModel, ())
 {

@@ -262,4 +262,20 @@ RC_GTEST_PROP(TextProp, RenameToSuffixMovesTheFileToItsSuffixedNameOrLeavesAllAs
     RC_ASSERT(wsim::OpenFileHandles() == 0);
 }
 
+// Found by the property above: the second byte of a double-byte character
+// in the extension is 0x5C, and taken for a backslash it made the dot look
+// like part of a directory name.
+TEST(RenameExample, DoubleByteExtensionEndingInBackslashByteIsReplaced)
+{
+    ResetTestMachine(true);
+    const std::string dir = std::string(kTop) + "\\\x95\x5c";
+    wsim::PutFile((dir + "\\QWTRAY.\x83\x5c").c_str(), "program");
+    char newPath[MAX_PATH];
+
+    EXPECT_EQ(1, RenameToSuffix((dir + "\\QWTRAY.\x83\x5c").c_str(), ".qel", newPath));
+
+    EXPECT_EQ(dir + "\\QWTRAY.qel", newPath);
+    EXPECT_EQ(std::vector<std::string>{"QWTRAY.qel"}, wsim::ListDir(dir.c_str()));
+}
+
 }  // namespace
