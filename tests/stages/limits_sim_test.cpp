@@ -138,6 +138,22 @@ TEST_F(StageLimitsSimTest, RenameToSuffixRefusesAPathOf260Characters)
     EXPECT_EQ(0, wsim::CallCount("MoveFileA"));
 }
 
+// A lead byte as the last byte of the path has no second byte to step
+// over: the extension is that one byte, and it goes.
+TEST_F(StageLimitsSimTest, ExtensionOfALoneLeadByteIsReplaced)
+{
+    ResetTestMachine(true);
+    UseSystemDir(kSystemDir);
+    std::string path = Sys("\\QWTRAY.\x95");
+    wsim::PutFile(path.c_str(), "tray");
+    char newPath[MAX_PATH];
+
+    EXPECT_EQ(1, RenameToSuffix(path.c_str(), ".qel", newPath));
+
+    EXPECT_EQ(Sys("\\QWTRAY.qel"), newPath);
+    EXPECT_EQ("tray", wsim::FileContents(newPath));
+}
+
 // -999999 is the lowest number whose entry name, "File-999999", has
 // eleven characters.
 TEST_F(StageLimitsSimTest, NegativeEntryNameOfElevenCharactersIsWritten)
