@@ -1,7 +1,6 @@
 // Second stage: the program files in the system directory are renamed to
 // ".qel" and queued, with the uninstaller itself, for the cleanup helper
 // that removes them at the next log-on; the help files go at once.
-#include <string.h>
 
 #include "common/common.h"
 #include "common/globals.h"
@@ -51,18 +50,22 @@ static int BuildSystemPath(LPCSTR name, LPSTR path)
     return length + lstrlenA(name) < MAX_PATH;
 }
 
-// Whether a backslash character comes anywhere in the text. Double-byte
-// characters are stepped over whole: their second byte may be 0x5C, as in
-// the extension of "QWTRAY.\x95\x5c" on a Japanese machine.
-static int ContainsBackslash(LPCSTR text)
+// The dot that begins the file name's extension: the last dot with no
+// backslash after it, or NULL. The path is read from its start, a whole
+// double-byte character at a time, since the second byte of one may be
+// 0x5C, as in the extension of "QWTRAY.\x95\x5c" on a Japanese machine.
+static LPSTR ExtensionDot(LPSTR path)
 {
-    for (LPCSTR p = text; *p != '\0'; p++) {
+    LPSTR dot = NULL;
+    for (LPSTR p = path; *p != '\0'; p++) {
         if (IsDBCSLeadByte((BYTE)*p) && p[1] != '\0')
             p++;
+        else if (*p == '.')
+            dot = p;
         else if (*p == '\\')
-            return 1;
+            dot = NULL;
     }
-    return 0;
+    return dot;
 }
 
 // The target of the rename: the path without its extension, blanks at both
@@ -76,8 +79,8 @@ static int MakeSuffixTarget(LPCSTR path, LPCSTR suffix, LPSTR target)
     lstrcpynA(target, path, MAX_PATH);
 
     if (CountChar(path, ".") > 0) {
-        LPSTR dot = strrchr(target, '.');
-        if (!ContainsBackslash(dot)) {
+        LPSTR dot = ExtensionDot(target);
+        if (dot != NULL) {
             *dot = '\0';
             TrimBlanks(target);
         }
