@@ -28,6 +28,8 @@ steps() {
     run_program helper none "$SYSDIR\\QvCleanup.exe"
     run_program restart none "$SYSDIR\\wineboot.exe" -r
     step snapshot "${P}views64_after.txt" "${FOOTPRINT_64[@]}"
+    # The maker's 64-bit tree once more, as a 64-bit program reads it.
+    run_program reg64 none -o "${P}reg64.out" "$NATIVE_SYSDIR\\reg.exe" query 'HKLM\SOFTWARE\QELVORA' /s
 }
 
 # The 64-bit snapshot's registry part and the product's names in its
@@ -89,6 +91,26 @@ QWTAB.DLL 27
 QWTRAY.EXE 28
 QWUNINST.EXE 30
 EOF2
+    # Wine's reg.exe leaves out the top key, which has no values.
+    tr -d '\r' <"$OUT/reg64.out" >"$OUT/reg64.text"
+    expect_text "the maker's 64-bit tree as a 64-bit program reads it after the removal" "$OUT/reg64.text" <<EOF2
+
+HKEY_LOCAL_MACHINE\\SOFTWARE\\QELVORA\\Cleanup
+    RefNum    REG_SZ    64-bit sentinel
+
+HKEY_LOCAL_MACHINE\\SOFTWARE\\QELVORA\\Cleanup\\RemoveFiles
+    File1    REG_SZ    64-bit sentinel
+
+HKEY_LOCAL_MACHINE\\SOFTWARE\\QELVORA\\Power Management
+    Version    REG_SZ    64-bit sentinel
+
+HKEY_LOCAL_MACHINE\\SOFTWARE\\QELVORA\\Power Management\\Profiles
+
+HKEY_LOCAL_MACHINE\\SOFTWARE\\QELVORA\\Power Management\\Profiles\\AC
+    Standby    REG_SZ    64-bit sentinel
+
+EOF2
+    expect_boxes reg64 <<<"exit: 0"
     views64_of views64_after.txt >"$OUT/views64.after"
     expect_text "the 64-bit sentinels after the removal, the helper and the restart" "$OUT/views64.after" \
         <"$OUT/views64.before"
