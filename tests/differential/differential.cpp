@@ -31,14 +31,21 @@ const DWORD kMaxEntries = 64;  // entries of one enumeration that are shown
 // Names chosen to collide: the same name in other cases, a "_" that
 // sorts before letters in lower case and after them in upper case, names
 // longer than most buffers, and bad paths.
+// Key names may have 255 characters ("Registry element size limits");
+// value names many more. A 256-character key name is left out: the
+// simulation refuses it (ERROR_INVALID_PARAMETER) and Wine creates it.
+#define QW_TEN(c) c c c c c c c c c c
+#define QW_FIFTY(c) QW_TEN(c) QW_TEN(c) QW_TEN(c) QW_TEN(c) QW_TEN(c)
+#define QW_LONGEST_KEY QW_FIFTY("k") QW_FIFTY("k") QW_FIFTY("k") QW_FIFTY("k") QW_FIFTY("k") "kkkkk"
+#define QW_LONG_VALUE QW_FIFTY("w") QW_FIFTY("w") QW_FIFTY("w") QW_FIFTY("w") QW_FIFTY("w") QW_FIFTY("w")
 const char *const kKeyPaths[] = {
     "Alpha", "alpha", "ALPHA\\Sub", "Alpha\\sub\\Leaf", "Beta", "beta\\Two", "Key_1", "KeyA",
     "Keyb", "a key name that is longer than most name buffers", "Z", "Alpha\\", "\\Alpha",
-    "Alpha\\\\Sub", "Missing\\Below",
+    "Alpha\\\\Sub", "Missing\\Below", QW_LONGEST_KEY,
 };
 const char *const kValueNames[] = {
     "", "v", "V", "Name", "name", "NAME2", "Value_1", "ValueA", "x\\y",
-    "a value name that is longer than most name buffers",
+    "a value name that is longer than most name buffers", QW_LONG_VALUE,
 };
 const char *const kFileNames[] = {
     "a.txt", "A.TXT", "b.dat", "Long File Name.text", "c", "sub", "sub\\d.txt", "SUB\\e.log",
