@@ -98,7 +98,7 @@ std::vector<TreeValue> Values()
     std::vector<TreeValue> values;
     int count = *rc::gen::inRange(0, 3);
     for (int i = 0; i < count; i++) {
-        int size = *rc::gen::inRange(0, 40);
+        int size = *rc::gen::weightedOneOf<int>({{12, rc::gen::inRange(0, 40)}, {1, prop::DataSize()}});
         values.push_back({"v" + std::to_string(i), *prop::ValueType(), *prop::Data(size)});
     }
     return values;
