@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -264,6 +265,22 @@ TEST_F(TreeLimitsSimTest, SubkeyNameOf255CharactersIsDeleted)
     EXPECT_EQ(1, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, "Q"));
 
     EXPECT_FALSE(There("Q"));
+}
+
+// Windows documents 255 characters as the longest key name. Wine cannot
+// test it: its ANSI registry calls refuse a subkey path of more than 260
+// characters (ERROR_MORE_DATA), which a 255-character name below any
+// scratch key passes; the product's own paths stay within 259.
+TEST_F(TreeLimitsSimTest, KeyNameOf255CharactersIsCreatedAndOf256FailsTheWrite)
+{
+    std::string fits = "QwTree\\" + std::string(255, 'k');
+    std::string over = "QwTree\\" + std::string(256, 'k');
+
+    EXPECT_EQ(1, Co_SetCreateValueSz(HKEY_LOCAL_MACHINE, fits.c_str(), "Value", "x"));
+    EXPECT_EQ(0, Co_SetCreateValueSz(HKEY_LOCAL_MACHINE, over.c_str(), "Value", "x"));
+
+    EXPECT_TRUE(There(fits));
+    EXPECT_EQ((std::vector<std::string>{std::string(255, 'k')}), wsim::SubkeyNames("HKLM\\QwTree"));
 }
 
 // Each level adds at least two characters, so below a one-letter key the

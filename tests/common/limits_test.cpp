@@ -1,6 +1,6 @@
-// Limits of the common functions that the real registry and file system
-// set as well: the log line's 511 bytes, the lookup's 260-byte name
-// buffer, and the 255 characters of a key name.
+// Limits of the common functions that hold on the real registry and file
+// system as well: the log line's 511 bytes and the lookup's 260-byte name
+// buffer.
 #include <string.h>
 
 #include <string>
@@ -111,36 +111,6 @@ TEST_F(LookupNameLimitsTest, NameOf260CharactersIsNotTakenForItsFirst259)
 
     EXPECT_EQ(1, Co_GetRegValueSz(HKEY_CURRENT_USER, Key().c_str(), "After", text));
     EXPECT_STREQ("after", text);
-}
-
-class KeyNameLimitsTest : public ScratchTest {
-protected:
-    bool KeyThere(const std::string &path)
-    {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
-};
-
-TEST_F(KeyNameLimitsTest, KeyNameOf255CharactersIsCreated)
-{
-    std::string path = Key(std::string(255, 'k'));
-
-    EXPECT_EQ(1, Co_SetCreateValueSz(HKEY_CURRENT_USER, path.c_str(), "Value", "x"));
-
-    EXPECT_TRUE(KeyThere(path));
-}
-
-TEST_F(KeyNameLimitsTest, KeyNameOf256CharactersFailsTheWrite)
-{
-    std::string path = Key(std::string(256, 'k'));
-
-    EXPECT_EQ(0, Co_SetCreateValueSz(HKEY_CURRENT_USER, path.c_str(), "Value", "x"));
-
-    EXPECT_FALSE(KeyThere(path));
 }
 
 }  // namespace
