@@ -117,16 +117,11 @@ rc::Gen<DWORD> ValueType()
                                    0x12345u);
 }
 
-std::string Upper(const std::string &text)
-{
-    return FoldedName(text);
-}
-
 RegistryImage ImageOf(const char *rootName)
 {
     RegistryImage image;
     for (const std::string &key : wsim::AllKeys(rootName)) {
-        std::vector<std::string> &values = image[Upper(key)];
+        std::vector<std::string> &values = image[FoldedName(key)];
         for (const std::string &name : wsim::ValueNames(key.c_str())) {
             DWORD type = 0;
             std::string data;

@@ -21,9 +21,9 @@ extern const size_t kDoubleByteCharCount;
 // machine also double-byte characters. Never a backslash or NUL.
 rc::Gen<std::string> Name(bool japanese, int minChars, int maxChars);
 
-// The name as the registry compares it: ASCII letters in upper case,
-// double-byte characters as they are. Two names with the same key are the
-// same name to the registry.
+// The name or path as the registry and the file system compare it: ASCII
+// letters in upper case, double-byte characters as they are. Two names
+// that fold alike are the same name to them.
 std::string FoldedName(const std::string &name);
 
 // The name with the case of every ASCII letter turned round (the bytes of
@@ -42,8 +42,6 @@ rc::Gen<DWORD> ValueType();
 // type and data; keys by full path in upper case.
 typedef std::map<std::string, std::vector<std::string>> RegistryImage;
 RegistryImage ImageOf(const char *rootName);
-
-std::string Upper(const std::string &text);
 
 // The keys in which two images differ, one line each ("" when they are
 // the same), so that a failed comparison shows only what matters.

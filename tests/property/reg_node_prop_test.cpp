@@ -213,7 +213,7 @@ struct Expected {
 
 void MarkGone(const Tree &tree, const std::string &path, Expected *e)
 {
-    e->gone.insert(prop::Upper(Full(path)));
+    e->gone.insert(prop::FoldedName(Full(path)));
     for (const Tree &child : tree.children)
         MarkGone(child, path + "\\" + child.name, e);
 }
@@ -249,7 +249,7 @@ bool Walk(const Tree &tree, const std::string &path, Expected *e)
     if (!deleted)
         e->result = 0;
     else
-        e->gone.insert(prop::Upper(Full(path)));
+        e->gone.insert(prop::FoldedName(Full(path)));
     return deleted;
 }
 

@@ -221,7 +221,7 @@ std::map<std::string, std::string> FilesOf(const std::string &dir)
 {
     std::map<std::string, std::string> files;
     for (const std::string &name : wsim::ListDir(dir.c_str()))
-        files[prop::Upper(name)] = wsim::FileContents((dir + "\\" + name).c_str());
+        files[prop::FoldedName(name)] = wsim::FileContents((dir + "\\" + name).c_str());
     return files;
 }
 
@@ -303,7 +303,7 @@ private:
     {
         if (s_.program[i] == ABSENT)
             return;
-        std::string retired = prop::Upper(Retired(s_, i).substr(s_.systemDir.size() + 1));
+        std::string retired = prop::FoldedName(Retired(s_, i).substr(s_.systemDir.size() + 1));
         bool staleInTheWay = s_.stale[i] == HELD || s_.stale[i] == READ_ONLY;
         if (!staleInTheWay && s_.stale[i] == PLAIN)
             out_.files.erase(retired);

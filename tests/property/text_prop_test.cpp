@@ -213,7 +213,7 @@ std::map<std::string, std::string> Files(const std::string &dir)
 {
     std::map<std::string, std::string> files;
     for (const std::string &name : wsim::ListDir(dir.c_str()))
-        files[prop::Upper(dir + "\\" + name)] = wsim::FileContents((dir + "\\" + name).c_str());
+        files[prop::FoldedName(dir + "\\" + name)] = wsim::FileContents((dir + "\\" + name).c_str());
     return files;
 }
 
@@ -224,7 +224,7 @@ RC_GTEST_PROP(TextProp, RenameToSuffixMovesTheFileToItsSuffixedNameOrLeavesAllAs
     wsim::MakeDir(r.dir.c_str());
     std::string path = r.dir + "\\" + r.name;
     std::string target = Target(path, r.suffix, r.japanese);
-    bool sameFile = prop::Upper(target) == prop::Upper(path);
+    bool sameFile = prop::FoldedName(target) == prop::FoldedName(path);
     RC_PRE(path.size() < MAX_PATH);
     MakeFile(path, r.source, "program");
     if (!sameFile && target.size() < MAX_PATH)
@@ -242,10 +242,10 @@ RC_GTEST_PROP(TextProp, RenameToSuffixMovesTheFileToItsSuffixedNameOrLeavesAllAs
     bool moved = false;
     if (target.size() < MAX_PATH && !(staleThere && r.stale != PLAIN)) {
         if (staleThere)
-            expected.erase(prop::Upper(target));
+            expected.erase(prop::FoldedName(target));
         if (r.source != ABSENT && r.source != HELD) {
-            expected.erase(prop::Upper(path));
-            expected[prop::Upper(target)] = "program";
+            expected.erase(prop::FoldedName(path));
+            expected[prop::FoldedName(target)] = "program";
             moved = true;
         }
     }
