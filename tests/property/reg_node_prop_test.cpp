@@ -219,8 +219,10 @@ void MarkGone(const Tree &tree, const std::string &path, Expected *e)
 }
 
 // Walks one key as the model says; returns whether it is gone afterwards.
-// Every fault strikes the first call on its key, and the walk makes at most
-// one call of each kind per key, so ONCE and ALWAYS act alike here.
+// Every fault strikes the first call on its key. The walk opens and deletes
+// each key once and stops enumerating a key at its first error, so ONCE and
+// ALWAYS act alike here; a walk that came back to a key would get past a
+// ONCE fault and show in the counts of calls.
 bool Walk(const Tree &tree, const std::string &path, Expected *e)
 {
     e->opens++;
