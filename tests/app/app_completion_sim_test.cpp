@@ -28,6 +28,18 @@ static void MakeStageFail()
     wsim::HoldFile(SystemFile("QWSAVER.GID").c_str());
 }
 
+// A whole run, confirmed and with the error box acknowledged, in which the
+// second stage fails; the held file is given back afterwards.
+static int RunWithAFailingStage()
+{
+    MakeStageFail();
+    wsim::QueueBoxAnswer(IDOK);
+    wsim::QueueBoxAnswer(IDOK);
+    int exitCode = RunUninstaller();
+    wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+    return exitCode;
+}
+
 class CompletionTest : public ::testing::Test {
 protected:
     void SetUp() override { FreshMachineWithProduct(); }
@@ -111,12 +123,7 @@ TEST_F(CompletionTest, StageFailureShowsErrorBoxNamingLog)
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
     });
-    MakeStageFail();
-    wsim::QueueBoxAnswer(IDOK);
-    wsim::QueueBoxAnswer(IDOK);
-
-    EXPECT_EQ(0, RunUninstaller());
-    wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+    EXPECT_EQ(0, RunWithAFailingStage());
 
     auto boxes = wsim::Boxes();
     ASSERT_EQ(2u, boxes.size());
@@ -135,12 +142,7 @@ TEST_F(CompletionTest, StageFailureShowsErrorBoxNamingLog)
 TEST_F(CompletionTest, ErrorBoxShowsShortTempDirectoryInLongForm)
 {
     UseShortTempDirectory();
-    MakeStageFail();
-    wsim::QueueBoxAnswer(IDOK);
-    wsim::QueueBoxAnswer(IDOK);
-
-    EXPECT_EQ(0, RunUninstaller());
-    wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+    EXPECT_EQ(0, RunWithAFailingStage());
 
     auto boxes = wsim::Boxes();
     ASSERT_EQ(2u, boxes.size());
@@ -217,12 +219,7 @@ TEST_F(CompletionTest, RefusedRunValueWriteLeadsToErrorBox)
 TEST_F(CompletionTest, ErrorBoxNamesRootLogWithItsDrive)
 {
     wsim::Fail("GetTempPathA", "*", ERROR_INVALID_PARAMETER);
-    MakeStageFail();
-    wsim::QueueBoxAnswer(IDOK);
-    wsim::QueueBoxAnswer(IDOK);
-
-    EXPECT_EQ(0, RunUninstaller());
-    wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+    EXPECT_EQ(0, RunWithAFailingStage());
 
     auto boxes = wsim::Boxes();
     ASSERT_EQ(2u, boxes.size());
@@ -241,12 +238,7 @@ TEST_F(CompletionTest, UnavailableLogNamesTemporaryDirectory)
     wsim::MakeDir(temp.c_str());
     SetEnvironmentVariableA("TMP", temp.c_str());
     SetEnvironmentVariableA("TEMP", temp.c_str());
-    MakeStageFail();
-    wsim::QueueBoxAnswer(IDOK);
-    wsim::QueueBoxAnswer(IDOK);
-
-    EXPECT_EQ(0, RunUninstaller());
-    wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+    EXPECT_EQ(0, RunWithAFailingStage());
 
     auto boxes = wsim::Boxes();
     ASSERT_EQ(2u, boxes.size());

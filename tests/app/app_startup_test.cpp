@@ -95,7 +95,8 @@ protected:
         return true;
     }
 
-    char buffer_[MAX_PATH];
+    // Room past the 260 bytes the function may write, to catch an overrun.
+    char buffer_[MAX_PATH + 8];
     bool hadValue_ = false;
     std::string saved_;
 };
@@ -134,4 +135,13 @@ TEST_F(GetSystemRootDirTest, ValueTooLongForBufferLeavesBufferUntouched)
     ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", longValue.c_str()));
     EXPECT_EQ(1, GetSystemRootDir(buffer_));
     EXPECT_EQ(longValue, buffer_);
+    EXPECT_EQ((char)0xAA, buffer_[MAX_PATH]);
+}
+
+TEST_F(GetSystemRootDirTest, ValueOf260CharactersIsNotTaken)
+{
+    std::string value = "C:\\" + std::string(MAX_PATH - 3, 'W');
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", value.c_str()));
+    EXPECT_EQ(0, GetSystemRootDir(buffer_));
+    EXPECT_TRUE(BufferUntouched());
 }

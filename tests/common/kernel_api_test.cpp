@@ -20,17 +20,6 @@ protected:
         ASSERT_TRUE(WriteFile(file, contents.data(), (DWORD)contents.size(), &written, NULL));
         CloseHandle(file);
     }
-    std::string Read(const std::string &path)
-    {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-        if (file == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buffer[256];
-        DWORD read = 0;
-        ReadFile(file, buffer, sizeof(buffer), &read, NULL);
-        CloseHandle(file);
-        return std::string(buffer, read);
-    }
 };
 
 TEST_F(FileApiTest, CreateAlwaysEmptiesAnExistingFileAndSaysItExisted)
@@ -47,7 +36,7 @@ TEST_F(FileApiTest, CreateAlwaysEmptiesAnExistingFileAndSaysItExisted)
     EXPECT_TRUE(WriteFile(file, "cd", 2, &written, NULL));
     EXPECT_EQ(2u, written);
     CloseHandle(file);
-    EXPECT_EQ("abcd", Read(File("a.txt")));
+    EXPECT_EQ("abcd", FileText(File("a.txt")));
 }
 
 TEST_F(FileApiTest, FileOpenWithoutSharingCannotBeOpenedDeletedOrRenamed)
@@ -99,12 +88,12 @@ TEST_F(FileApiTest, MoveFileRefusesAnExistingTargetAndKeepsBothFiles)
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(MoveFileA(File("from.txt").c_str(), File("to.txt").c_str()));
     EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
-    EXPECT_EQ("from", Read(File("from.txt")));
-    EXPECT_EQ("to", Read(File("to.txt")));
+    EXPECT_EQ("from", FileText(File("from.txt")));
+    EXPECT_EQ("to", FileText(File("to.txt")));
 
     EXPECT_TRUE(MoveFileA(File("from.txt").c_str(), File("FROM.qel").c_str()));
-    EXPECT_EQ("<missing>", Read(File("from.txt")));
-    EXPECT_EQ("from", Read(File("from.qel")));
+    EXPECT_EQ("<missing>", FileText(File("from.txt")));
+    EXPECT_EQ("from", FileText(File("from.qel")));
 }
 
 TEST_F(FileApiTest, FindFirstFileOnAnExactPathReportsTheNameAsStored)

@@ -34,14 +34,7 @@ protected:
     std::string Lines()
     {
         CloseUninstallLog();
-        HANDLE file = CreateFileA(File(kLogName).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-        if (file == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buffer[2048];
-        DWORD read = 0;
-        ReadFile(file, buffer, sizeof(buffer), &read, NULL);
-        CloseHandle(file);
-        return std::string(buffer, read);
+        return FileText(File(kLogName));
     }
 };
 

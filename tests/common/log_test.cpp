@@ -27,18 +27,6 @@ protected:
         ScratchTest::TearDown();
     }
 
-    std::string Contents(const std::string &path)
-    {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-        if (file == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        std::string contents(GetFileSize(file, NULL), '\0');
-        DWORD read = 0;
-        if (!contents.empty())
-            ReadFile(file, &contents[0], (DWORD)contents.size(), &read, NULL);
-        CloseHandle(file);
-        return contents.substr(0, read);
-    }
     std::string LogPath() { return File(kLogName); }
 };
 
@@ -51,7 +39,7 @@ TEST_F(LogTest, LinesGoToTheLogInTheTemporaryDirectoryInOrder)
     EXPECT_EQ(1, CloseUninstallLog());
     EXPECT_EQ("C:\\WINNT\\system32\\QWTRAY.EXE     :Uninstaller could not delete the file. \r\n"
               "SOFTWARE\\QELVORA     :Uninstaller could not delete the registry node. \r\n",
-              Contents(LogPath()));
+              FileText(LogPath()));
 }
 
 TEST_F(LogTest, TemporaryDirectoryWithTrailingBackslashGivesTheSamePath)
@@ -71,14 +59,14 @@ TEST_F(LogTest, EachRunStartsTheLogAfresh)
     ASSERT_EQ(1, OpenUninstallLog(kLogName));
     WriteUninstallLog("second run", "message");
     CloseUninstallLog();
-    EXPECT_EQ("second run     :message \r\n", Contents(LogPath()));
+    EXPECT_EQ("second run     :message \r\n", FileText(LogPath()));
 }
 
 TEST_F(LogTest, RunWithoutFailuresLeavesAnEmptyLog)
 {
     ASSERT_EQ(1, OpenUninstallLog(kLogName));
     CloseUninstallLog();
-    EXPECT_EQ("", Contents(LogPath()));
+    EXPECT_EQ("", FileText(LogPath()));
 }
 
 TEST_F(LogTest, DefaultValueLineBeginsWithTheBlanksAndLineWithoutMessageHasNoSeparator)
@@ -87,7 +75,7 @@ TEST_F(LogTest, DefaultValueLineBeginsWithTheBlanksAndLineWithoutMessageHasNoSep
     WriteUninstallLog("", "Uninstaller could not delete the registry value.");
     WriteUninstallLog("object only", NULL);
     CloseUninstallLog();
-    EXPECT_EQ("     :Uninstaller could not delete the registry value. \r\nobject only\r\n", Contents(LogPath()));
+    EXPECT_EQ("     :Uninstaller could not delete the registry value. \r\nobject only\r\n", FileText(LogPath()));
 }
 
 TEST_F(LogTest, LogThatCannotBeCreatedIsUnavailableButNamed)
@@ -106,7 +94,7 @@ TEST_F(LogTest, LogThatCannotBeCreatedIsUnavailableButNamed)
     EXPECT_EQ((HANDLE)NULL, g_hLogFile);
 
     CloseHandle(holder);
-    EXPECT_EQ("", Contents(LogPath()));
+    EXPECT_EQ("", FileText(LogPath()));
 }
 
 TEST_F(LogTest, ClosedLogTakesNoLinesAndNamesNoPath)
@@ -119,7 +107,7 @@ TEST_F(LogTest, ClosedLogTakesNoLinesAndNamesNoPath)
     EXPECT_EQ((LPSTR)NULL, GetUninstallLogPath(path));
     EXPECT_STREQ("untouched", path);
     EXPECT_EQ(1, CloseUninstallLog());
-    EXPECT_EQ("", Contents(LogPath()));
+    EXPECT_EQ("", FileText(LogPath()));
 }
 
 TEST_F(LogTest, OverlongLineIsCutAndKeepsItsLineEnd)
@@ -129,7 +117,7 @@ TEST_F(LogTest, OverlongLineIsCutAndKeepsItsLineEnd)
     EXPECT_EQ(1, WriteUninstallLog(object.c_str(), "message"));
     EXPECT_EQ(1, WriteUninstallLog("next", "message"));
     CloseUninstallLog();
-    EXPECT_EQ(std::string(509, 'o') + "\r\nnext     :message \r\n", Contents(LogPath()));
+    EXPECT_EQ(std::string(509, 'o') + "\r\nnext     :message \r\n", FileText(LogPath()));
 }
 
 // A temporary directory too long for the buffer gives no path (Wine's
@@ -167,6 +155,29 @@ TEST_F(LogTest, PathThatWouldPass259CharactersIsNotFormed)
     memset(path, 'x', sizeof(path));
     ASSERT_EQ(path, GetUninstallLogPath(path));
     EXPECT_LT(strlen(path), (size_t)MAX_PATH);
+}
+
+// The log's functions given null texts: a missing file name leaves the log
+// unavailable, a missing object is written as the empty text.
+TEST_F(LogTest, NullFileNameLeavesTheLogUnavailableWithoutAPath)
+{
+    EXPECT_EQ(0, OpenUninstallLog(NULL));
+
+    EXPECT_EQ(INVALID_HANDLE_VALUE, g_hLogFile);
+    EXPECT_EQ(0, WriteUninstallLog("object", "message"));
+    char path[MAX_PATH] = "untouched";
+    EXPECT_EQ(path, GetUninstallLogPath(path));
+    EXPECT_STREQ("", path);
+}
+
+TEST_F(LogTest, NullObjectIsWrittenAsTheEmptyText)
+{
+    ASSERT_EQ(1, OpenUninstallLog("QWUNLOG.LOG"));
+
+    EXPECT_EQ(1, WriteUninstallLog(NULL, "message"));
+
+    CloseUninstallLog();
+    EXPECT_EQ("     :message \r\n", FileText(File("QWUNLOG.LOG")));
 }
 
 }  // namespace

@@ -11,18 +11,8 @@
 
 namespace {
 
-class RegistryApiTest : public ScratchTest {
+class RegistryApiTest : public ScratchKeyTest {
 protected:
-    void SetUp() override
-    {
-        ScratchTest::SetUp();
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, Key().c_str(), 0, KEY_ALL_ACCESS, &key_));
-    }
-    void TearDown() override
-    {
-        RegCloseKey(key_);
-        ScratchTest::TearDown();
-    }
 
     void SetSz(HKEY key, const char *name, const std::string &text)
     {
@@ -36,8 +26,6 @@ protected:
                                                  NULL, &key, NULL));
         RegCloseKey(key);
     }
-
-    HKEY key_ = NULL;
 };
 
 TEST_F(RegistryApiTest, EnumValueWithDataTooLargeLeavesNameAndDataUntouched)

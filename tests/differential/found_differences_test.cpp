@@ -9,21 +9,7 @@
 
 namespace {
 
-class FoundRegistryTest : public ScratchTest {
-protected:
-    void SetUp() override
-    {
-        ScratchTest::SetUp();
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, Key().c_str(), 0, KEY_ALL_ACCESS, &key_));
-    }
-    void TearDown() override
-    {
-        RegCloseKey(key_);
-        ScratchTest::TearDown();
-    }
-
-    HKEY key_ = NULL;
-};
+class FoundRegistryTest : public ScratchKeyTest {};
 
 TEST_F(FoundRegistryTest, RepeatedBackslashesInAKeyPathCountAsOne)
 {

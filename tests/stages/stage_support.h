@@ -54,21 +54,6 @@ inline void MakeFile(const std::string &path, const std::string &contents)
     ASSERT_TRUE(ok && written == contents.size()) << path;
 }
 
-// The file's bytes, or "<missing>" when it cannot be opened.
-inline std::string FileText(const std::string &path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string text;
-    char buffer[512];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
 // Holds a file open without sharing, as a program that still uses it.
 class HeldFile {
 public:

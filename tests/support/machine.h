@@ -38,6 +38,19 @@ private:
     std::string dir_;
 };
 
+// A scratch test that also holds its scratch key open, with full access,
+// in key_.
+class ScratchKeyTest : public ScratchTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    HKEY key_ = NULL;
+};
+
+// The file's bytes, or "<missing>" when it cannot be opened.
+std::string FileText(const std::string &path);
+
 // Removes a key with all its subkeys, and a directory with everything in
 // it; quietly does nothing when they are not there.
 void RemoveKeyTree(HKEY root, const std::string &path);

@@ -93,3 +93,31 @@ void ScratchTest::TearDown()
     // The parent key stays only while another test program uses it.
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QwTest");
 }
+
+void ScratchKeyTest::SetUp()
+{
+    ScratchTest::SetUp();
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, Key().c_str(), 0, KEY_ALL_ACCESS, &key_));
+}
+
+void ScratchKeyTest::TearDown()
+{
+    if (key_ != NULL)
+        RegCloseKey(key_);
+    key_ = NULL;
+    ScratchTest::TearDown();
+}
+
+std::string FileText(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string text;
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
