@@ -124,20 +124,19 @@ static int NextSubkey(NODE_LEVEL *level, LPSTR name, int *result)
 {
     if (level->key == NULL)
         return 0;
-    for (;;) {
-        DWORD nameLength = MAX_PATH;
-        LONG status = RegEnumKeyExA(level->key, level->skipped, name, &nameLength, NULL, NULL, NULL, NULL);
-        if (status == ERROR_SUCCESS)
-            return 1;
-        if (status == ERROR_MORE_DATA) {
-            *result = 0;
-            level->skipped++;
-            continue;
-        }
-        if (status != ERROR_NO_MORE_ITEMS)
-            *result = 0;
-        return 0;
+    DWORD nameLength = MAX_PATH;
+    LONG status;
+    while ((status = RegEnumKeyExA(level->key, level->skipped, name, &nameLength, NULL, NULL, NULL, NULL)) ==
+           ERROR_MORE_DATA) {
+        *result = 0;
+        level->skipped++;
+        nameLength = MAX_PATH;
     }
+    if (status == ERROR_SUCCESS)
+        return 1;
+    if (status != ERROR_NO_MORE_ITEMS)
+        *result = 0;
+    return 0;
 }
 
 // Deletes a key and its whole subtree, deepest keys first. Every key is

@@ -95,6 +95,33 @@ std::shared_ptr<Node> Child(const Node &dir, const std::u16string &name)
     return nullptr;
 }
 
+// Splits a path into its components from start on: repeated separators
+// count once, "." is dropped and ".." takes back the one before it.
+// Returns the length of the longest component met, even one that a later
+// ".." took back.
+size_t FoldComponents(const std::u16string &path, size_t start, std::vector<std::u16string> *parts)
+{
+    size_t longest = 0;
+    parts->clear();
+    while (start < path.size()) {
+        size_t end = path.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = path.size();
+        std::u16string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == u".")
+            continue;
+        if (part == u"..") {
+            if (!parts->empty())
+                parts->pop_back();
+            continue;
+        }
+        longest = std::max(longest, part.size());
+        parts->push_back(part);
+    }
+    return longest;
+}
+
 // Reads a path as the Win32 layer does: "/" reads as "\", "." and ".."
 // are folded, repeated separators count once, and a path without a drive
 // is taken from the root of C:. Fails with the error Windows reports.
@@ -126,25 +153,9 @@ bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
         start = 2;
     }
     place->trailingSlash = wide.size() > start && wide.back() == u'\\';
-    place->parts.clear();
-    while (start < wide.size()) {
-        size_t end = wide.find(u'\\', start);
-        if (end == std::u16string::npos)
-            end = wide.size();
-        std::u16string part = wide.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == u".")
-            continue;
-        if (part == u"..") {
-            if (!place->parts.empty())
-                place->parts.pop_back();
-            continue;
-        }
-        if (part.size() > kMaxComponent) {
-            *error = ERROR_FILENAME_EXCED_RANGE;
-            return false;
-        }
-        place->parts.push_back(part);
+    if (FoldComponents(wide, start, &place->parts) > kMaxComponent) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
     }
     for (size_t i = 0; i < place->parts.size(); i++)
         for (char16_t c : place->parts[i])
@@ -992,21 +1003,7 @@ std::u16string FullPathOf(std::u16string path)
         start = 2;
     }
     std::vector<std::u16string> parts;
-    while (start < path.size()) {
-        size_t end = path.find(u'\\', start);
-        if (end == std::u16string::npos)
-            end = path.size();
-        std::u16string part = path.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == u".")
-            continue;
-        if (part == u"..") {
-            if (!parts.empty())
-                parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
+    FoldComponents(path, start, &parts);
     std::u16string full = drive;
     for (const std::u16string &part : parts)
         full += u"\\" + part;
