@@ -6,7 +6,9 @@ add_compile_definitions(_WIN32_WINNT=0x0500 WINVER=0x0500)
 # Small, self-contained executables: unused code dropped, symbols
 # stripped, the C and C++ runtimes linked in so that no compiler DLL has
 # to be found at run time. The PE header asks for nothing newer than
-# Windows 2000 (5.0).
+# Windows 2000 (5.0). The linker's time stamp stays out of the header, so
+# that the same sources give the same bytes whenever and wherever they
+# are built (tests/release/reproducible.sh).
 set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG")
 set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG")
 add_compile_options($<$<CONFIG:Release>:-ffunction-sections> $<$<CONFIG:Release>:-fdata-sections>)
@@ -14,7 +16,8 @@ add_link_options(
     -static -static-libgcc -static-libstdc++
     $<$<CONFIG:Release>:-s> $<$<CONFIG:Release>:-Wl,--gc-sections>
     -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
-    -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
+    -Wl,--major-os-version,5 -Wl,--minor-os-version,0
+    -Wl,--no-insert-timestamp)
 
 function(qw_link_platform target)
     target_link_libraries(${target} PUBLIC
