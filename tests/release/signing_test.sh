@@ -95,7 +95,7 @@ signed_size=$(stat -c %s "$signed")
 echo "unsigned $unsigned_size bytes, signed $signed_size bytes"
 [ "$signed_size" -gt "$unsigned_size" ] || fail "the signed file is not larger than the unsigned one"
 
-if osslsigncode verify -CAfile ca.pem -ignore-cdp -in "$signed" >verify.txt 2>&1; then
+if osslsigncode verify -CAfile ca.pem -in "$signed" >verify.txt 2>&1; then
     grep -q '^Message digest algorithm *: SHA256' verify.txt || fail "the file's digest is not SHA-256"
     grep -q 'Subject: /C=JP/O=QELVORA/CN=QELVORA' verify.txt || fail "the signer is not the maker"
     grep -q 'Text description: QELVORA Wattrix2 Uninstaller' verify.txt || fail "the signature does not name the program"
@@ -104,13 +104,13 @@ else
     cat verify.txt
     fail "osslsigncode does not verify the signature against the throwaway authority"
 fi
-osslsigncode verify -CAfile other.pem -ignore-cdp -in "$signed" >verify-other.txt 2>&1 &&
+osslsigncode verify -CAfile other.pem -in "$signed" >verify-other.txt 2>&1 &&
     fail "the signature verifies against an authority that did not issue the certificate"
 # A byte of the version resource's text changed after signing.
 cp "$signed" changed.exe
 offset=$(grep -obUaP 'Q\x00E\x00L\x00V\x00O\x00R\x00A\x00' changed.exe | head -n 1 | cut -d: -f1)
 printf 'X' | dd of=changed.exe bs=1 seek="$offset" conv=notrunc status=none
-osslsigncode verify -CAfile ca.pem -ignore-cdp -in changed.exe >verify-changed.txt 2>&1 &&
+osslsigncode verify -CAfile ca.pem -in changed.exe >verify-changed.txt 2>&1 &&
     fail "the signature verifies on a file changed after signing"
 
 read -r stored computed < <(python3 "$src/tests/release/pe_checksum.py" "$signed")
