@@ -21,3 +21,7 @@ int GetSystemRootDir(LPSTR buffer);
 int FinishUninstall(HWND hwnd);
 void ToDisplayPath(LPCSTR path, LPSTR displayPath);
 int Co_WindowsShutDown(UINT flags);
+void LimitDllSearch(void);
+HMODULE LoadSystemLibrary(LPCSTR fileName);
+FARPROC FindLibraryFunction(HMODULE module, LPCSTR name);
+void InitCommonControlsOf(HMODULE commonControls);

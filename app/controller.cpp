@@ -1,7 +1,6 @@
 // The hidden controller window. It drives the run by posting its private
 // messages to itself, so that each step ends before the next one begins.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "app/app.h"
 #include "common/common.h"
@@ -39,9 +38,14 @@ static void OnBegin(HWND hwnd)
 static void OnShowProgress(HWND hwnd)
 {
     // The dialog holds a progress bar, whose class must exist before the
-    // dialog is created.
-    InitCommonControls();
+    // dialog is created. Without the system's comctl32 the dialog cannot
+    // be created, and the run ends as for any dialog that could not be.
+    HMODULE commonControls = LoadSystemLibrary("comctl32.dll");
+
+    InitCommonControlsOf(commonControls);
     g_dialogResult = DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_PROGRESS), hwnd, ProgressDlgProc, 0);
+    if (commonControls != NULL)
+        FreeLibrary(commonControls);
     SetCursor(g_hSavedCursor);
     PostMessageA(hwnd, UM_END, (WPARAM)g_dialogResult, 0);
 }

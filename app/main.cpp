@@ -2,7 +2,6 @@
 // controller window, and the message loop that drives the run.
 #include <windows.h>
 #include <lm.h>
-#include <string.h>
 
 #include "app/app.h"
 #include "common/common.h"
@@ -31,42 +30,81 @@ static int RefuseWhilePropertySheetOpen(void)
     return 1;
 }
 
+typedef NET_API_STATUS(WINAPI *NetUserGetInfoProc)(LPCWSTR server, LPCWSTR userName, DWORD level, LPBYTE *buffer);
+typedef NET_API_STATUS(WINAPI *NetGetDCNameProc)(LPCWSTR server, LPCWSTR domain, LPBYTE *buffer);
+typedef NET_API_STATUS(WINAPI *NetApiBufferFreeProc)(LPVOID buffer);
+
+// The account service's calls, from the system's netapi32. A call that
+// could not be found is null and counts as a failed call.
+struct AccountService {
+    NetUserGetInfoProc getUserInfo;
+    NetGetDCNameProc getDcName;
+    NetApiBufferFreeProc freeBuffer;
+};
+
+static void FindAccountService(HMODULE netapi, AccountService *service)
+{
+    service->getUserInfo = (NetUserGetInfoProc)(void *)FindLibraryFunction(netapi, "NetUserGetInfo");
+    service->getDcName = (NetGetDCNameProc)(void *)FindLibraryFunction(netapi, "NetGetDCName");
+    service->freeBuffer = (NetApiBufferFreeProc)(void *)FindLibraryFunction(netapi, "NetApiBufferFree");
+}
+
+static void FreeNetBuffer(const AccountService *service, LPVOID buffer)
+{
+    if (buffer != NULL && service->freeBuffer != NULL)
+        service->freeBuffer(buffer);
+}
+
 // 1 when the account record of userName on server (NULL: this machine)
 // says administrator. The record is freed whatever it holds.
-static int IsAdminOn(LPCWSTR server, LPCWSTR userName)
+static int IsAdminOn(const AccountService *service, LPCWSTR server, LPCWSTR userName)
 {
     LPBYTE buffer = NULL;
     int isAdmin = 0;
 
-    if (NetUserGetInfo(server, userName, 1, &buffer) == NERR_Success && buffer != NULL)
+    if (service->getUserInfo == NULL)
+        return 0;
+    if (service->getUserInfo(server, userName, 1, &buffer) == NERR_Success && buffer != NULL)
         isAdmin = ((USER_INFO_1 *)buffer)->usri1_priv == USER_PRIV_ADMIN;
-    if (buffer != NULL)
-        NetApiBufferFree(buffer);
+    FreeNetBuffer(service, buffer);
     return isAdmin;
 }
 
-// An administrator either of this machine or of the machine's domain.
+// Without a domain controller the second query asks this machine again.
+static int IsDomainAdmin(const AccountService *service, LPCWSTR userName)
+{
+    LPBYTE controller = NULL;
+    int isAdmin;
+
+    if (service->getDcName == NULL || service->getDcName(NULL, NULL, &controller) != NERR_Success)
+        controller = NULL;
+    isAdmin = IsAdminOn(service, (LPCWSTR)controller, userName);
+    FreeNetBuffer(service, controller);
+    return isAdmin;
+}
+
+// An administrator either of this machine or of the machine's domain. The
+// account service is loaded from the system directory only for these
+// queries; without it nobody counts as an administrator.
 static int IsUserAdministrator(void)
 {
     char userName[UNLEN];
     WCHAR wideName[UNLEN];
     DWORD size = sizeof(userName);
-    LPBYTE controller = NULL;
+    HMODULE netapi;
+    AccountService service;
     int isAdmin;
 
     if (!GetUserNameA(userName, &size))
         return 0;
     if (MultiByteToWideChar(CP_ACP, 0, userName, lstrlenA(userName) + 1, wideName, UNLEN) == 0)
         return 0;
-    if (IsAdminOn(NULL, wideName))
-        return 1;
-
-    // Without a domain controller the second query asks this machine again.
-    if (NetGetDCName(NULL, NULL, &controller) != NERR_Success)
-        controller = NULL;
-    isAdmin = IsAdminOn((LPCWSTR)controller, wideName);
-    if (controller != NULL)
-        NetApiBufferFree(controller);
+    netapi = LoadSystemLibrary("netapi32.dll");
+    if (netapi == NULL)
+        return 0;
+    FindAccountService(netapi, &service);
+    isAdmin = IsAdminOn(&service, NULL, wideName) || IsDomainAdmin(&service, wideName);
+    FreeLibrary(netapi);
     return isAdmin;
 }
 
@@ -74,6 +112,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmd
 {
     MSG msg;
 
+    LimitDllSearch();
     if (RefuseWhilePropertySheetOpen())
         return 0;
     if (!IsUserAdministrator()) {
@@ -141,9 +180,9 @@ int IsProductRegistered(void)
     ZeroMemory(text, sizeof(text));
     if (!Co_GetRegValueSz(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", text))
         return 0;
-    if (strcmp(text, kProductName) != 0)
+    if (!TextEquals(text, kProductName))
         return 0;
     if (!Co_GetRegValueSz(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", text))
         return 0;
-    return strcmp(text, kUninstallerName) == 0 ? 1 : 0;
+    return TextEquals(text, kUninstallerName);
 }

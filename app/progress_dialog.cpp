@@ -21,7 +21,9 @@ static void OnInitDialog(HWND hDlg)
     HWND bar;
 
     CenterWindowOnScreen(hDlg);
-    InitCommonControls();
+    // The controller loaded comctl32 for the dialog; asking for it by its
+    // name among the loaded modules searches no folder.
+    InitCommonControlsOf(GetModuleHandleA("comctl32.dll"));
     bar = GetDlgItem(hDlg, IDC_PROGRESS);
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, PROGRESS_STEPS));
     SendMessageA(bar, PBM_SETSTEP, 1, 0);

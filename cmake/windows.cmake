@@ -97,7 +97,10 @@ function(qw_add_product)
     set_target_properties(QWUNINST PROPERTIES OUTPUT_NAME QWUNINST SUFFIX .EXE
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
     target_compile_options(QWUNINST PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QW_WARNINGS};${QW_PRODUCT_FLAGS}>)
-    target_link_options(QWUNINST PRIVATE -nostartfiles -nodefaultlibs -Wl,-e,_QwEntry)
-    target_link_libraries(QWUNINST PRIVATE qw_app qw_stages qw_common kernel32 msvcrt)
+    # No exception handlers of its own (NO_SEH); data never executed (DEP)
+    # and a base that may move (ASLR), with the relocations that needs.
+    target_link_options(QWUNINST PRIVATE -nostartfiles -nodefaultlibs -Wl,-e,_QwEntry
+        -Wl,--no-seh -Wl,--nxcompat -Wl,--dynamicbase)
+    target_link_libraries(QWUNINST PRIVATE qw_app qw_stages qw_common kernel32)
     add_test(NAME qwuninst_pe COMMAND ${QW_SCRIPTS_DIR}/check-pe $<TARGET_FILE:QWUNINST>)
 endfunction()

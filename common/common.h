@@ -20,6 +20,7 @@ int Co_DeleteRegNode(HKEY root, LPCSTR keyPath);
 LPSTR LoadResText(UINT id);
 
 int FormatText(LPSTR buffer, int size, LPCSTR format, ...);
+int TextEquals(LPCSTR a, LPCSTR b);
 
 int OpenUninstallLog(LPCSTR fileName);
 int WriteUninstallLog(LPCSTR object, LPCSTR message);

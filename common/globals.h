@@ -11,6 +11,8 @@ extern char g_systemRoot[MAX_PATH];
 // g_systemRoot followed by "\system32"; every product file path starts here.
 extern char g_systemDir[MAX_PATH];
 extern HINSTANCE g_hInstance;
+// 1 once the default DLL search was set to the system directory alone.
+extern int g_dllSearchLimited;
 extern HCURSOR g_hSavedCursor;
 extern INT_PTR g_dialogResult;
 

@@ -20,7 +20,7 @@ static int NameAtIndexIs(HKEY key, DWORD index, LPCSTR valueName, DWORD *dataSiz
     memset(name, 0, sizeof(name));
     if (RegEnumValueA(key, index, name, &nameLength, NULL, NULL, NULL, dataSize) != ERROR_SUCCESS)
         return 0;
-    return strcmp(name, valueName) == 0;
+    return TextEquals(name, valueName);
 }
 
 // Walks the values of an open key until it meets the wanted name. The data
@@ -38,7 +38,7 @@ static enum LookupResult FindValue(HKEY key, LPCSTR valueName, BYTE *data, DWORD
         memset(data, 0, LOOKUP_BUFFER_SIZE);
         LONG result = RegEnumValueA(key, i, name, &nameLength, NULL, &type, data, &dataLength);
         if (result == ERROR_SUCCESS) {
-            if (strcmp(name, valueName) == 0)
+            if (TextEquals(name, valueName))
                 return LOOKUP_FOUND;
         } else if (result == ERROR_MORE_DATA) {
             if (NameAtIndexIs(key, i, valueName, dataSize)) {

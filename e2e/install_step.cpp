@@ -3,9 +3,10 @@
 // something to remove. It always first clears what an earlier scenario
 // may have left (files, keys, values, the helper's queue), so the state
 // after it is exact whatever ran before on the machine. It also makes the
-// Wine machine itself ready for the runs: the uninstaller (only it) loads
-// the account-query stand-in netapi32.dll from its own directory, and a
-// crashing program ends instead of waiting in a crash dialog.
+// Wine machine itself ready for the runs: the uninstaller (only it) takes
+// the system directory's netapi32.dll as a native DLL, so that the
+// account-query stand-in put there answers it, and a crashing program ends
+// instead of waiting in a crash dialog.
 //
 //   install [options]
 //     --clean                   clear the product's state and stop there
@@ -26,10 +27,11 @@
 //                               DisplayName NAME (repeatable; not the
 //                               product's, so never cleared)
 //     --account-stand-in PATH   PATH in the system directory as netapi32.dll,
-//                               for runs of the system directory's
-//                               QWUNINST.EXE (the list of installed
-//                               programs starts that one); Wine's own file is
-//                               put back by the next install
+//                               where the uninstaller loads it from (also
+//                               with --clean, so that the machine before an
+//                               install and after a removal hold the same
+//                               file); Wine's own file is put back by the
+//                               next install without it
 //     --sentinels-64            on 64-bit Windows, keys and files of the
 //                               product's names in the 64-bit registry view
 //                               and the 64-bit system directory, which a
@@ -443,8 +445,6 @@ static void InstallFiles(const struct Options *options)
         CopyIntoSystemDir(options->uninstaller, "QWUNINST.EXE");
     if (options->helper != NULL)
         CopyIntoSystemDir(options->helper, "QvCleanup.exe");
-    if (options->accountStandIn != NULL)
-        InstallAccountStandIn(options->accountStandIn);
     if (options->sentinels64)
         InstallSentinels64();
 }
@@ -610,5 +610,7 @@ int InstallStep(int argc, char **argv)
         InstallFiles(&options);
         InstallSettings(&options);
     }
+    if (options.accountStandIn != NULL)
+        InstallAccountStandIn(options.accountStandIn);
     return !g_failed;
 }

@@ -40,8 +40,8 @@ winpath() {
     echo "Z:${p//\//\\}"
 }
 
-# Makes the machine ready: the prefix's session, the program and the
-# account-query stand-in in C:\qwtest. Sets CDRIVE and exports WINEPREFIX.
+# Makes the machine ready: the prefix's session and the program in
+# C:\qwtest. Sets CDRIVE and exports WINEPREFIX.
 machine_prepare() {
     export WINEPREFIX=$QW_WINEPREFIX
     # Under ctest the prefix's session is up already and a second server
@@ -56,7 +56,6 @@ machine_prepare() {
     # links: replace the files instead of writing into them.
     rm -f "$CDRIVE/qwtest/QWUNINST.EXE" "$CDRIVE/qwtest/netapi32.dll"
     cp "$QW_PRODUCT" "$CDRIVE/qwtest/QWUNINST.EXE"
-    cp "$QW_E2E_BIN/netapi32.dll" "$CDRIVE/qwtest/netapi32.dll"
 }
 
 # Chooses the scenario whose steps or checks follow.
@@ -79,9 +78,12 @@ step() {
 }
 
 # Installs the product, its uninstaller and the cleanup helper; extra
-# arguments are install options.
+# arguments are install options. The uninstaller takes netapi32.dll from
+# the system directory only, so the account-query stand-in goes there
+# (Wine's own says every user is a guest).
 install_product() {
-    step install --uninstaller "$UNINSTALLER" --helper "$(winpath "$QW_E2E_BIN/QvCleanup.exe")" "$@"
+    step install --uninstaller "$UNINSTALLER" --helper "$(winpath "$QW_E2E_BIN/QvCleanup.exe")" \
+        --account-stand-in "$(winpath "$QW_E2E_BIN/netapi32.dll")" "$@"
 }
 
 # One answered run of a program, transcript NAME.txt. Further arguments:

@@ -1,6 +1,4 @@
 // Small text helpers of the renaming routine.
-#include <string.h>
-
 #include "stages/stages.h"
 
 // Removes the blanks (spaces only; tabs and line ends stay) at both ends of
@@ -18,8 +16,12 @@ int TrimBlanks(LPSTR text)
     int leading = 0;
     while (text[leading] == ' ')
         leading++;
-    if (leading > 0)
-        memmove(text, text + leading, (size_t)(length - leading) + 1);
+    // The text moves towards its start, so a forward copy never reads a
+    // byte it has already overwritten.
+    if (leading > 0) {
+        for (int i = leading; i <= length; i++)
+            text[i - leading] = text[i];
+    }
     return 1;
 }
 

@@ -9,8 +9,7 @@ NEIGHBOUR_NOTES_KEY='{6B1E2A70-33C1-4F0B-9D2E-5A7C0E11B7D4}'
 NEIGHBOUR_NOTES='Lumen Notes 3.1'
 
 steps() {
-    install_product --account-stand-in "$(winpath "$QW_E2E_BIN/netapi32.dll")" \
-        --neighbour "$NEIGHBOUR_TOOLS=$NEIGHBOUR_TOOLS" --neighbour "$NEIGHBOUR_NOTES_KEY=$NEIGHBOUR_NOTES"
+    install_product --neighbour "$NEIGHBOUR_TOOLS=$NEIGHBOUR_TOOLS" --neighbour "$NEIGHBOUR_NOTES_KEY=$NEIGHBOUR_NOTES"
     run_program list_before none -o "${P}list_before.out" "$LIST" --list
     step remove "$LOG"
     run_program run OK,No -w QWUNINST.EXE "$LIST" --remove "QELVORA Wattrix2"

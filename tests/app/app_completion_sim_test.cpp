@@ -40,6 +40,29 @@ static int RunWithAFailingStage()
     return exitCode;
 }
 
+// When the log's handle was closed (its seq), or -1; the log is closed
+// once in a run.
+static int LogCloseSeq()
+{
+    int seq = -1;
+    for (const wsim::FileClose &close : wsim::FileCloses()) {
+        if (close.path == LogPath()) {
+            EXPECT_EQ(-1, seq) << "the log was closed twice";
+            seq = close.seq;
+        }
+    }
+    return seq;
+}
+
+static int QuitSeq()
+{
+    for (const wsim::MessageEvent &event : wsim::MessageLog()) {
+        if (event.kind == wsim::MessageEventKind::Quit)
+            return event.seq;
+    }
+    return -1;
+}
+
 class CompletionTest : public ::testing::Test {
 protected:
     void SetUp() override { FreshMachineWithProduct(); }
@@ -70,6 +93,9 @@ TEST_F(CompletionTest, SuccessWithRestartRegistersHelperAndRequestsRestart)
     EXPECT_EQ((UINT)EWX_REBOOT, requests[0].flags);
     EXPECT_EQ(0u, requests[0].reason);
     EXPECT_GT(requests[0].seq, boxes[1].seq);
+    // The log's last lines are on disk before Windows is asked to restart.
+    EXPECT_GT(LogCloseSeq(), boxes[1].seq);
+    EXPECT_LT(LogCloseSeq(), requests[0].seq);
     EXPECT_EQ(1, openDuringBox);
     EXPECT_EQ("", wsim::FileContents(LogPath().c_str()));
     EXPECT_FALSE(wsim::KeyExists(kUninstallKey));
@@ -84,10 +110,12 @@ TEST_F(CompletionTest, SuccessWithoutRestartRegistersHelperOnly)
 
     EXPECT_EQ(0, RunUninstaller());
 
-    EXPECT_EQ(2u, wsim::Boxes().size());
+    ASSERT_EQ(2u, wsim::Boxes().size());
     EXPECT_EQ(kHelperPath, RegSz(kRunKey, "QvCleanup"));
     EXPECT_TRUE(wsim::ExitRequests().empty());
     EXPECT_EQ(0, wsim::CallCount("ExitWindowsEx"));
+    EXPECT_GT(LogCloseSeq(), wsim::Boxes()[1].seq);
+    EXPECT_LT(LogCloseSeq(), QuitSeq());
     EXPECT_TRUE(wsim::FileExists(LogPath().c_str()));
     EXPECT_EQ("", wsim::FileContents(LogPath().c_str()));
     ExpectNothingLeftOpen();

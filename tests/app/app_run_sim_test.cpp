@@ -302,12 +302,14 @@ TEST_F(RunTest, TrailingBackslashOfSystemRootIsKept)
     EXPECT_STREQ("C:\\WINNT\\\\system32", g_systemDir);
 }
 
-// 250 characters plus "\system32" just fill MAX_PATH; one more and the
-// system directory cannot be held, so the run ends as without the value.
+// 250 characters plus "\system32" just fill MAX_PATH; at 251 the system
+// directory cannot be held (it would overrun its buffer by one byte), so
+// the run ends as without the value.
 TEST_F(RunTest, SystemRootLongerThan250CharactersCountsAsMissing)
 {
-    std::string root = "C:\\" + std::string(248, 'R');
-    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", (root + "T").c_str()));
+    std::string root = "C:\\" + std::string(247, 'R') + "T";
+    ASSERT_EQ(251u, root.size());
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", root.c_str()));
 
     EXPECT_EQ(0, RunUninstaller());
 

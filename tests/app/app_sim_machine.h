@@ -55,6 +55,7 @@ inline void ResetProgramState()
     ZeroMemory(g_systemRoot, sizeof(g_systemRoot));
     ZeroMemory(g_systemDir, sizeof(g_systemDir));
     g_hInstance = NULL;
+    g_dllSearchLimited = 0;
     g_hSavedCursor = NULL;
     g_dialogResult = 0;
     g_hLogFile = NULL;
@@ -166,6 +167,8 @@ inline void ExpectNothingLeftOpen()
     EXPECT_EQ(0, wsim::OutstandingIdLists());
     EXPECT_EQ(0, wsim::OutstandingShellReferences());
     EXPECT_EQ(0, wsim::QueuedBoxAnswers());
+    EXPECT_EQ("", wsim::LoadedLibraryPath("netapi32.dll"));
+    EXPECT_EQ("", wsim::LoadedLibraryPath("comctl32.dll"));
 }
 
 // A run that ended before the controller existed touched nothing.

@@ -99,8 +99,8 @@ TEST_F(WinsimDialogTest, MissingTemplateGivesMinusOne)
 
 typedef WindowTest WinsimProgressTest;
 
-// The common controls register their classes when comctl32 is loaded with
-// the program, so the bar can be created before InitCommonControls runs.
+// The common controls register their classes when comctl32 is loaded, so
+// the bar can be created before InitCommonControls runs.
 TEST_F(WinsimProgressTest, BarStepsWithinItsRangeAndWrapsPastTheTop)
 {
     HWND parent = Create("Parent");

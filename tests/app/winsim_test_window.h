@@ -67,6 +67,10 @@ protected:
         wc.lpszClassName = className_.c_str();
         atom_ = RegisterClassA(&wc);
         ASSERT_NE(0, atom_) << GetLastError();
+        // The progress bar's class exists while comctl32 is loaded, as the
+        // program loads it for its dialog.
+        commonControls_ = LoadLibraryA("comctl32.dll");
+        ASSERT_NE((HMODULE)NULL, commonControls_) << GetLastError();
     }
 
     void TearDown() override
@@ -76,6 +80,8 @@ protected:
                 DestroyWindow(windows_[i - 1]);
         }
         UnregisterClassA(className_.c_str(), GetModuleHandleA(NULL));
+        if (commonControls_ != NULL)
+            FreeLibrary(commonControls_);
         DrainQueue();
     }
 
@@ -108,6 +114,7 @@ protected:
 
 private:
     std::string className_;
+    HMODULE commonControls_ = NULL;
     ATOM atom_ = 0;
     std::vector<HWND> windows_;
 };

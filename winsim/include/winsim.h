@@ -68,6 +68,15 @@ void Fail(const char *call, const char *target, DWORD error, int times = -1);
 int CallCount(const char *call);
 // Memory obtained with VirtualAlloc and not yet freed, in blocks.
 int LiveAllocations();
+// Every file handle closed with CloseHandle, in order: the path as it was
+// opened. `seq` and `time` are those of the records of winsim_desktop.h,
+// so a close can be ordered against a box or a restart request.
+struct FileClose {
+    std::string path;
+    DWORD time;
+    int seq;
+};
+std::vector<FileClose> FileCloses();
 // Key handles opened and not yet closed; file and find handles likewise.
 int OpenKeyHandles();
 int OpenFileHandles();

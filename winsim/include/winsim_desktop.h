@@ -170,8 +170,8 @@ std::vector<CursorChange> CursorChanges();
 HCURSOR CurrentCursor();
 
 // Whether InitCommonControls was called since Reset. The common controls'
-// classes are there from the start regardless: the program imports
-// comctl32, which registers them when it is loaded with the program.
+// classes (the progress bar's) exist while comctl32 is loaded, which
+// registers them as it loads and removes them as it unloads.
 bool CommonControlsInitialised();
 
 // ---- Screen --------------------------------------------------------------
@@ -223,6 +223,53 @@ struct ExitRequest {
     int seq;
 };
 std::vector<ExitRequest> ExitRequests();
+
+// ---- Libraries -----------------------------------------------------------
+// The program's image, C:\WINNT\system32\QWUNINST.EXE after Reset, and
+// what it imports are loaded: kernel32, user32, gdi32, advapi32 and
+// shell32, all known DLLs. The system's DLLs lie in the system directory
+// C:\WINNT\system32 (which GetSystemDirectoryA gives whatever the
+// environment says) without being files there: the known DLLs, netapi32
+// (exporting NetUserGetInfo, NetGetDCName, NetApiBufferFree; importing
+// netutils, srvcli, wkscli, samcli and logoncli, which are there too),
+// comctl32 (InitCommonControls), and the DLLs that Windows' own DLLs load
+// on demand (uxtheme, dwmapi, cryptbase, userenv, profapi, propsys,
+// apphelp, oleacc, clbcatq, ntmarta, sspicli, secur32). Any file ending in
+// ".dll" elsewhere (wsim::PutFile) is a planted DLL: it loads, exports
+// nothing, and is recorded. Dialogs and message boxes load uxtheme by name
+// as user32 does for the visual styles.
+//
+// A name without a path is searched for as Windows searches: a loaded
+// module of that name, then the known DLLs in the system directory; with
+// the default directories set to the system directory, there alone;
+// otherwise the program's folder (or, for the imports of a DLL loaded by
+// full path with LOAD_WITH_ALTERED_SEARCH_PATH, that DLL's folder), the
+// folder given to SetDllDirectoryA, the system directory, the Windows
+// directory, the current directory (left out once SetDllDirectoryA was
+// called, with any text), and the folders of "Path".
+//
+// Whether kernel32 has SetDllDirectoryA (XP SP1 and later) and
+// SetDefaultDllDirectories (8 and later, Vista and 7 with its update):
+// GetProcAddress finds them only then. Both after Reset.
+void SetDllSearchCalls(bool setDllDirectory, bool setDefaultDllDirectories);
+void SetProgramPath(const char *path);
+// A system DLL that this machine lacks, as Windows 2000 lacks dwmapi or a
+// broken install lacks comctl32.
+void RemoveSystemLibrary(const char *fileName);
+// Every module mapped since Reset, in order: the name it was asked for
+// (for an import or an on-demand load, the DLL's file name), the file it
+// came from, and whether that file was a planted one.
+struct LibraryLoad {
+    std::string name;
+    std::string path;
+    bool planted;
+    DWORD time;
+    int seq;
+};
+std::vector<LibraryLoad> LibraryLoads();
+// The file a loaded module of that file name came from; empty when none
+// is loaded.
+std::string LoadedLibraryPath(const char *fileName);
 
 // ---- Shell ---------------------------------------------------------------
 // Item-id lists handed out by ParseDisplayName and not yet freed with the

@@ -40,6 +40,7 @@ void ResetDesktop()
     S() = State();
     Init(S());
     RegisterSystemClasses();
+    LoadProgramImports();
 }
 
 const bool kResetRegistered = (detail::OnReset(ResetDesktop), true);
@@ -55,6 +56,7 @@ State &S()
         (void)kResetRegistered;
         Init(state);
         RegisterSystemClasses();
+        LoadProgramImports();
     }
     return state;
 }
@@ -236,3 +238,19 @@ void InitCommonControls(void)
     Count("InitCommonControls");
     S().commonControlsInitialised = true;
 }
+
+namespace wsim {
+namespace detail {
+
+int NextRecordSeq()
+{
+    return desk::NextSeq();
+}
+
+DWORD RecordTime()
+{
+    return desk::Clock();
+}
+
+}  // namespace detail
+}  // namespace wsim

@@ -60,6 +60,13 @@ struct Window {
     DWORD closeAt = 0;
 };
 
+struct Module {
+    HMODULE handle;
+    std::string path;
+    bool planted;
+    int references;
+};
+
 struct Token {
     DWORD access;
 };
@@ -113,6 +120,17 @@ struct State {
     int desktopRefs = 0;
     std::map<void *, std::vector<unsigned char>> taskBlocks;
     std::set<void *> idLists;
+    // The library loader.
+    std::string programPath = "C:\\WINNT\\system32\\QWUNINST.EXE";
+    std::vector<Module> modules;  // the program's image first
+    uintptr_t nextModule = 0x70000000;
+    std::vector<LibraryLoad> libraryLoads;
+    std::vector<std::string> removedLibraries;
+    bool hasSetDllDirectory = true;
+    bool hasSetDefaultDllDirectories = true;
+    bool dllDirectorySet = false;
+    std::string dllDirectory;
+    DWORD defaultDirectories = 0;
 };
 
 State &S();
@@ -154,6 +172,10 @@ bool IsEnabled(HWND hwnd);
 // Frame and caption around a window's client area, in pixels.
 RECT NonClientSize(DWORD style, DWORD exStyle);
 void RegisterSystemClasses();
+// The program's image and its imports, as at its start.
+void LoadProgramImports();
+// A system DLL loading another by name, as user32 loads the visual styles.
+void LoadOnDemand(const char *fileName);
 
 // Messages.
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

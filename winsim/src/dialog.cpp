@@ -380,6 +380,8 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
     }
+    // user32 draws the dialog with the visual styles, which it loads by name.
+    LoadOnDemand("uxtheme.dll");
     WORD id = 0;
     const BYTE *data = nullptr;
     DWORD size = 0;

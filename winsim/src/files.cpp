@@ -51,6 +51,10 @@ struct FileSystem {
     std::shared_ptr<Node> root;
     std::map<HANDLE, OpenFile> files;
     std::map<HANDLE, OpenFind> finds;
+    // The process's current directory on C:, its root after Reset, as
+    // "C:" followed by "\" and each component.
+    std::u16string currentDir = u"C:";
+    std::vector<FileClose> closes;
 };
 
 FileSystem g_fs;
@@ -122,9 +126,28 @@ size_t FoldComponents(const std::u16string &path, size_t start, std::vector<std:
     return longest;
 }
 
+// A relative path ("name", "C:name") continues from the current
+// directory; a rooted one ("\\name", "C:\\name") or a UNC path stays as
+// it is. The current directory is always on C:.
+std::u16string WithCurrentDirectory(const std::u16string &path)
+{
+    if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\')
+        return path;
+    size_t start = 0;
+    if (path.size() >= 2 && path[1] == u':') {
+        if (core::UpcaseChar(path[0]) != u'C')
+            return path;
+        start = 2;
+    }
+    if (path.size() > start && path[start] == u'\\')
+        return path;
+    return g_fs.currentDir + u"\\" + path.substr(start);
+}
+
 // Reads a path as the Win32 layer does: "/" reads as "\", "." and ".."
-// are folded, repeated separators count once, and a path without a drive
-// is taken from the root of C:. Fails with the error Windows reports.
+// are folded, repeated separators count once, a relative path continues
+// from the current directory, and a path without a drive is on C:. Fails
+// with the error Windows reports.
 bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
 {
     core::EnsureMachine();
@@ -142,6 +165,7 @@ bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
         *error = ERROR_BAD_NETPATH;
         return false;
     }
+    wide = WithCurrentDirectory(wide);
     size_t start = 0;
     place->drive = u"C:";
     if (wide.size() >= 2 && wide[1] == u':') {
@@ -563,6 +587,8 @@ void ResetFiles()
     g_fs.root = std::make_shared<Node>();
     g_fs.root->directory = true;
     g_fs.root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    g_fs.currentDir = u"C:";
+    g_fs.closes.clear();
     MakeDir("C:\\WINNT\\system32");
     MakeDir("C:\\WINNT\\Temp");
     MakeDir("C:\\Program Files", "PROGRA~1");
@@ -646,6 +672,11 @@ void ReleaseFile(const char *path)
     std::shared_ptr<Node> node = ExistingNode(path);
     if (node && node->heldByOthers > 0)
         node->heldByOthers--;
+}
+
+std::vector<FileClose> FileCloses()
+{
+    return g_fs.closes;
 }
 
 int OpenFileHandles()
@@ -791,6 +822,7 @@ BOOL CloseHandle(HANDLE handle)
         return TRUE;
     if (it != g_fs.files.end()) {
         std::shared_ptr<Node> node = it->second.node;
+        g_fs.closes.push_back({it->second.path, detail::RecordTime(), detail::NextRecordSeq()});
         g_fs.files.erase(it);
         if (node->deletePending && OpenCount(*node) == 0)
             Unlink(node);
@@ -981,21 +1013,19 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 namespace wsim {
 namespace {
 
-// The simulated process's current directory: the root of C:, which is
-// also where ParsePath takes a path that names no drive.
-const char16_t kCurrentDrive[] = u"C:";
-
 // What GetFullPathNameA makes of a path, without looking anything up: "/"
-// reads as "\", a path without a drive or without a root gets the current
-// drive and its root (the current directory of every drive is its root
-// here), repeated separators count once, "." and ".." are folded, and a
-// trailing separator stays. A UNC path is only given its backslashes.
+// reads as "\", a relative path continues from the current directory (on
+// C:; the current directory of every other drive is its root), a path
+// without a drive is on C:, repeated separators count once, "." and ".."
+// are folded, and a trailing separator stays. A UNC path is only given
+// its backslashes.
 std::u16string FullPathOf(std::u16string path)
 {
     std::replace(path.begin(), path.end(), u'/', u'\\');
     if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\')
         return path;
-    std::u16string drive = kCurrentDrive;
+    path = WithCurrentDirectory(path);
+    std::u16string drive = u"C:";
     size_t start = 0;
     if (path.size() >= 2 && path[1] == u':') {
         drive = path.substr(0, 2);
@@ -1041,5 +1071,30 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart)
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer)
 {
     wsim::core::EnsureMachine();
-    return wsim::CopyPathOut(wsim::detail::WideToAnsi(wsim::kCurrentDrive) + "\\", buffer, buffer ? size : 0);
+    std::u16string folder = wsim::g_fs.currentDir;
+    if (folder.size() == 2)
+        folder += u"\\";
+    return wsim::CopyPathOut(wsim::detail::WideToAnsi(folder), buffer, buffer ? size : 0);
+}
+
+// Only an existing directory can become the current one; it is kept in
+// its full form, with the letter case as given.
+BOOL SetCurrentDirectoryA(LPCSTR path)
+{
+    wsim::core::EnsureMachine();
+    if (wsim::core::Faulted("SetCurrentDirectoryA", wsim::TargetOf(path)))
+        return FALSE;
+    wsim::Place place;
+    DWORD error = 0;
+    if (!wsim::Locate(path, false, &place, &error))
+        return wsim::Refuse(error);
+    if (!place.node)
+        return wsim::Refuse(wsim::MissingError(place));
+    if (!place.node->directory)
+        return wsim::Refuse(ERROR_DIRECTORY);
+    std::u16string folder = u"C:";
+    for (const std::u16string &part : place.parts)
+        folder += u"\\" + part;
+    wsim::g_fs.currentDir = folder;
+    return TRUE;
 }

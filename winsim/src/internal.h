@@ -35,6 +35,11 @@ bool SameName(const std::string &a, const std::string &b);
 bool SameWideName(const std::u16string &a, const std::u16string &b);
 int CompareWideNames(const std::u16string &a, const std::u16string &b);
 
+// The counter and the clock of the records that tests read (winsim.h,
+// winsim_desktop.h): one sequence for every kind of record.
+int NextRecordSeq();
+DWORD RecordTime();
+
 // CloseHandle closes the file and find handles of the kernel side itself.
 // A handle it does not know goes to the closers registered here, in order
 // of registration, until one of them returns true: the handle was its own

@@ -83,6 +83,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
+    // user32 draws the box with the visual styles, which it loads by name.
+    LoadOnDemand("uxtheme.dll");
     BoxRecord box;
     box.text = text ? text : "";
     box.caption = caption ? caption : "Error";

@@ -289,9 +289,6 @@ void RegisterSystemClasses()
     s.classes.push_back({"#32770", kDialogAtom, DialogClassProc, arrow, true});
     s.classes.push_back({"Button", s.nextAtom++, ButtonClassProc, arrow, true});
     s.classes.push_back({"Static", s.nextAtom++, StaticClassProc, arrow, true});
-    // comctl32 registers its classes when it is loaded, and the program
-    // imports it: they exist before the program's first instruction.
-    s.classes.push_back({PROGRESS_CLASSA, s.nextAtom++, ProgressClassProc, arrow, true});
 }
 
 LRESULT CallProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

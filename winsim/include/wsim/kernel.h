@@ -92,6 +92,24 @@ HANDLE GetCurrentProcess(void);
 DWORD GetCurrentProcessId(void);
 HMODULE GetModuleHandleA(LPCSTR name);
 
+// The library loader. A name without a path is searched for as Windows
+// searches for it; a full path is loaded from there alone.
+typedef INT_PTR(WINAPI *FARPROC)(void);
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x00000200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000
+HMODULE LoadLibraryA(LPCSTR name);
+HMODULE LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags);
+BOOL FreeLibrary(HMODULE module);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+BOOL SetDllDirectoryA(LPCSTR path);
+BOOL SetDefaultDllDirectories(DWORD directoryFlags);
+BOOL SetCurrentDirectoryA(LPCSTR path);
+
 UINT GetACP(void);
 BOOL IsDBCSLeadByte(BYTE testChar);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen);
