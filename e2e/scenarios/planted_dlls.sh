@@ -19,29 +19,31 @@
 
 # Seen in the loader trace of a removal under Wine 8, besides the names
 # left out below.
-TRACED_CANARIES='comctl32 netapi32 uxtheme rpcrt4 combase ole32'
+TRACED_CANARIES='comctl32 netapi32 uxtheme'
 # Loaded on demand by Windows' own DLLs for a program like this one: the
 # account queries' helpers, the common controls and themes, security,
 # profiles, shell and text controls.
 ON_DEMAND_CANARIES='netapi32 netutils srvcli wkscli samcli logoncli comctl32 uxtheme dwmapi cryptbase
     userenv profapi propsys apphelp oleacc clbcatq ntmarta sspicli secur32 shfolder riched20'
-# No canary, and why:
-# - the program's own imports and the system's core, which Windows
-#   always maps from the system directory as known DLLs, and which Wine
-#   does not replace at all: ntdll, kernelbase, kernel32, user32,
-#   advapi32, shell32;
-# - what Wine's own DLLs of those import when they load, which Windows
-#   takes from the system directory with the known DLLs. Told to prefer
-#   native DLLs of these names, Wine would take them from the program's
-#   folder even for a program that does all it can; and with a name set
-#   to native, Wine takes that DLL from the program's folder when one of
-#   its own DLLs imports it at load, where Windows takes the system's.
-#   Under Wine 8 these are gdi32, msvcrt, ucrtbase, sechost, version,
-#   win32u, shlwapi and shcore, and zlib1, which Windows does not have;
-# - imm32, which Wine's user32 loads while the process starts, before
-#   the program's first line, and which is one of Windows' known DLLs.
+# No canary, and why. All of these are DLLs that Windows takes from the
+# system directory only, as known DLLs or as what its known DLLs import;
+# Wine, told to prefer native DLLs of their names, takes them from the
+# program's folder even for a program that does all it can, because its
+# own DLLs load them where the program has no say:
+# - the system's core and the program's own imports, which Wine does not
+#   replace at all: ntdll, kernelbase, kernel32, user32, advapi32, shell32;
+# - what Wine's DLLs of those import when they load (with a name set to
+#   native, Wine takes such an import from the program's folder): under
+#   Wine 8 gdi32, msvcrt, ucrtbase, sechost, version, win32u, shlwapi and
+#   shcore, and zlib1, which Windows does not have;
+# - imm32, which Wine's user32 loads while the process starts, before the
+#   program's first line;
+# - ole32, which Wine's imm32 loads as a delayed import while the
+#   program shows its dialog; Wine looks for a delayed import in the
+#   program's folder even after the program has limited the search to
+#   the system directory. And combase and rpcrt4, which ole32 imports.
 LEFT_OUT='ntdll kernelbase kernel32 user32 advapi32 shell32 gdi32 msvcrt ucrtbase sechost version win32u
-    shlwapi shcore zlib1 imm32'
+    shlwapi shcore zlib1 imm32 ole32 combase rpcrt4'
 CANARIES=$(printf '%s\n' $TRACED_CANARIES $ON_DEMAND_CANARIES | sort -u)
 CONTROL=qwnetuser.exe
 
@@ -96,7 +98,7 @@ steps() {
         printf '\n[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s]\n' "$CONTROL"
     } >"$OUT/overrides_off.reg"
 
-    install_product --account-stand-in "$(winpath "$QW_E2E_BIN/netapi32.dll")"
+    install_product
     run_program overrides none -o "${P}overrides.out" "$SYSDIR\\reg.exe" import "$(winpath "$OUT/overrides.reg")"
     step remove "$LOG"
     # Started as Explorer starts a program: by the shell, in its folder.
