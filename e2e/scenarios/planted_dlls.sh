@@ -139,6 +139,8 @@ loaded_by() {
 
 checks() {
     downloads_path
+    expect_boxes overrides <<<"exit: 0"
+    expect_boxes overrides_off <<<"exit: 0"
     expect_boxes run <<EOF2
 started: QWUNINST.EXE
 $BOX_CONFIRM
