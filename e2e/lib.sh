@@ -84,6 +84,16 @@ install_product() {
     step install --uninstaller "$UNINSTALLER" --helper "$(winpath "$QW_E2E_BIN/QvCleanup.exe")" "$@"
 }
 
+# The next log-on, as Windows performs it for the machine's Run key
+# (e2e/standins/logon.cpp): transcript NAME.txt, its record of what it
+# started NAME.out. On 64-bit Windows it is the 64-bit shell, which leaves
+# the 32-bit view's values to a 32-bit process, as runonce /Run6432 does.
+logon() {
+    local program=qwlogon.exe
+    [ "${QW_WINEARCH:-win32}" = win64 ] && program=qwlogon64.exe
+    step run "$P$1" none -o "$P$1.out" "$(winpath "$QW_E2E_BIN/$program")"
+}
+
 # One answered run of a program, transcript NAME.txt. Further arguments:
 # environment changes, then the program and its arguments.
 run_program() {
@@ -395,6 +405,25 @@ EOF
 }
 
 RUN_KEY='[HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]'
+# How the log-on's record names the helper that the uninstaller's Run
+# value started: on 64-bit Windows the 32-bit one, from syswow64.
+HELPER_STARTED="\"QvCleanup\" \"$SYSDIR\\QvCleanup.exe\": $PENDING_SYSDIR\\QvCleanup.exe 32-bit, exit 0"
+
+# The log-on's record when the helper's value is the only one in the
+# Run key's view that the product writes to; $1 the lines of the 64-bit
+# view's values, on 64-bit Windows.
+logon_record() {
+    if [ "${QW_WINEARCH:-win32}" = win64 ]; then
+        printf '%s 64-bit shell\n' "$RUN_KEY"
+        if [ -n "${1:-}" ]; then
+            printf '%s\n' "$1"
+        fi
+        printf '%s runonce /Run6432\n%s\nrunonce /Run6432: exit 0\n' "$RUN_KEY" "$HELPER_STARTED"
+    else
+        printf '%s shell\n%s\n' "$RUN_KEY" "$HELPER_STARTED"
+    fi
+}
+
 # The tray program's value gone, the helper's written.
 RUN_WITH_HELPER="$RUN_KEY
 \"Qwtray\" missing

@@ -16,6 +16,10 @@
 # driver output, transcripts, snapshots, logs, differences) stay in
 # QW_E2E_WORK, each scenario's in a directory of its name.
 set -uo pipefail
+# The checks pipe expected texts into the functions that compare them; the
+# last part of a pipeline must run in this shell, or the failures it
+# counts would be lost with its subshell.
+shopt -s lastpipe
 here=$(cd "$(dirname "$0")" && pwd)
 
 for var in QW_E2E_BIN QW_PRODUCT QW_E2E_WORK QW_WINEPREFIX QW_SCRIPTS; do

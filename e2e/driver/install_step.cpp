@@ -34,6 +34,10 @@
 //                               product's names in the 64-bit registry view
 //                               and the 64-bit system directory, which a
 //                               32-bit uninstaller must leave alone
+//     --logon-control           on 64-bit Windows, a file QvOnly32.exe in the
+//                               32-bit system directory only, and a Run value
+//                               "QvOnly32" of the 64-bit view naming it in
+//                               system32, where a 64-bit log-on must not find it
 //
 // Under WoW64 this 32-bit program works in the 32-bit views, as the
 // product's 32-bit installer does; the 64-bit sentinels are always
@@ -62,6 +66,8 @@ static const char kPowerCfgKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion
 static const char kFdcKey[] = "SYSTEM\\CurrentControlSet\\Services\\Fdc\\Parameters";
 static const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 static const char kWineNetapi[] = "netapi32.qw-wine";
+static const char kControlName[] = "QvOnly32";
+static const char kControlFile[] = "QvOnly32.exe";
 
 static const char *const kProductFiles[] = {
     "QWSAVER.CPL", "QWTRAY.EXE",    "QWREG.DLL",  "QWADAPT.DLL",   "QWTAB.DLL",   "QWFNKEY.EXE",
@@ -95,6 +101,7 @@ struct Options {
     int neighbourCount;
     const char *accountStandIn;
     int sentinels64;
+    int logonControl;
 };
 
 static char g_systemDir[MAX_PATH];
@@ -385,6 +392,9 @@ static void CleanSentinels64(void)
     DeleteValue64(kPowerCfgKey, "DiskSpinDownMin");
     DeleteValue64(kRunKey, "Qwtray");
     DeleteValue64(kRunKey, "QvCleanup");
+    DeleteValue64(kRunKey, kControlName);
+    SystemPath(kControlFile, path);
+    DeleteFileIfPresent(path);
     for (size_t i = 0; i < ARRAYSIZE(kProductFiles); i++) {
         NativeSystemPath(kProductFiles[i], path);
         DeleteFileIfPresent(path);
@@ -423,6 +433,20 @@ static void InstallSentinels64(void)
     WriteFixtureFile(path, "64-bit sentinel QvCleanup.exe\r\n");
 }
 
+// The control tells the two ways of starting a Run value apart. The value
+// names the file by "system32", as this 32-bit program knows the system
+// directory; started by a 64-bit process, that is the 64-bit system
+// directory, which has no such file. The file is no program, so nothing
+// runs even if it is found.
+static void InstallLogonControl(void)
+{
+    char path[MAX_PATH];
+
+    SystemPath(kControlFile, path);
+    WriteFixtureFile(path, "only in the 32-bit system directory\r\n");
+    SetSz64(kRunKey, kControlName, path);
+}
+
 static void InstallFiles(const struct Options *options)
 {
     char path[MAX_PATH];
@@ -447,6 +471,8 @@ static void InstallFiles(const struct Options *options)
         InstallAccountStandIn(options->accountStandIn);
     if (options->sentinels64)
         InstallSentinels64();
+    if (options->logonControl)
+        InstallLogonControl();
 }
 
 static void InstallSettings(const struct Options *options)
@@ -548,6 +574,8 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
             options->spinDword = 1;
         } else if (strcmp(option, "--sentinels-64") == 0) {
             options->sentinels64 = 1;
+        } else if (strcmp(option, "--logon-control") == 0) {
+            options->logonControl = 1;
         } else if (!NeedArgument(i, argc, option)) {
             return 0;
         } else if (strcmp(option, "--uninstaller") == 0) {
@@ -602,8 +630,8 @@ int InstallStep(int argc, char **argv)
     CleanRegistry();
     if (IsWow64())
         CleanSentinels64();
-    if (options.sentinels64 && !IsWow64()) {
-        printf("install: --sentinels-64 needs 64-bit Windows\n");
+    if ((options.sentinels64 || options.logonControl) && !IsWow64()) {
+        printf("install: --sentinels-64 and --logon-control need 64-bit Windows\n");
         return 0;
     }
     if (!options.cleanOnly) {
