@@ -9,6 +9,14 @@
 //
 //   install [options]
 //     --clean                   clear the product's state and stop there
+//     --shared-helper           with --clean: another of the maker's products
+//                               relies on the cleanup helper, which stays
+//                               installed (--helper) with its Run value and
+//                               "RefNum" 1
+//     --keep-queue              install over what earlier runs left: the
+//                               helper's keys (queue and counters) and its Run
+//                               value stay, and "RefNum" is raised by one, as
+//                               the product's installer counts itself in
 //     --uninstaller PATH        copy PATH to the system directory as QWUNINST.EXE
 //     --helper PATH             copy PATH to the system directory as QvCleanup.exe
 //     --display-name TEXT       "DisplayName" of the Uninstall entry
@@ -80,6 +88,8 @@ static const char *const kProductFiles[] = {
 
 struct Options {
     int cleanOnly;
+    int sharedHelper;
+    int keepQueue;
     const char *uninstaller;
     const char *helper;
     const char *displayName;
@@ -205,17 +215,19 @@ static void CleanFiles(void)
     DeleteFileIfPresent(path);
 }
 
-static void CleanRegistry(void)
+static void CleanRegistry(const struct Options *options)
 {
     DeleteTree(HKEY_LOCAL_MACHINE, kMachineSettingsKey);
     DeleteTree(HKEY_CURRENT_USER, kMachineSettingsKey);
     DeleteTree(HKEY_CLASSES_ROOT, kClsidKey);
     DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
-    DeleteTree(HKEY_LOCAL_MACHINE, kCleanupKey);
+    if (!options->keepQueue) {
+        DeleteTree(HKEY_LOCAL_MACHINE, kCleanupKey);
+        DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "QvCleanup");
+    }
     DeleteTree(HKEY_LOCAL_MACHINE, kSheetHandlerKey);
     DeleteTree(HKEY_LOCAL_MACHINE, kHotkeyKey);
     DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "Qwtray");
-    DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "QvCleanup");
     DeleteValue(HKEY_LOCAL_MACHINE, kPowerCfgKey, "DiskSpinDownMin");
     DeleteValue(HKEY_LOCAL_MACHINE, kFdcKey, "MaskDmaAtWakingUp");
     DeleteIfEmpty(HKEY_LOCAL_MACHINE, kVendorKey);
@@ -475,6 +487,38 @@ static void InstallFiles(const struct Options *options)
         InstallLogonControl();
 }
 
+// A missing or unreadable count counts as 0.
+static DWORD StoredRefNum(void)
+{
+    HKEY key;
+    DWORD refNum = 0;
+    DWORD type = 0;
+    DWORD size = sizeof(refNum);
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCleanupKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExA(key, "RefNum", NULL, &type, (BYTE *)&refNum, &size) != ERROR_SUCCESS || type != REG_DWORD)
+        refNum = 0;
+    RegCloseKey(key);
+    return refNum;
+}
+
+// What another of the maker's products leaves for the helper it shares:
+// the helper itself, the value that starts it at log-on, one count.
+static void InstallSharedHelper(const struct Options *options)
+{
+    char path[MAX_PATH];
+
+    if (options->helper == NULL) {
+        Fail("installing", "the shared helper without --helper", ERROR_INVALID_PARAMETER);
+        return;
+    }
+    CopyIntoSystemDir(options->helper, "QvCleanup.exe");
+    SystemPath("QvCleanup.exe", path);
+    SetSz(HKEY_LOCAL_MACHINE, kRunKey, "QvCleanup", path);
+    SetDword(HKEY_LOCAL_MACHINE, kCleanupKey, "RefNum", 1);
+}
+
 static void InstallSettings(const struct Options *options)
 {
     char path[MAX_PATH];
@@ -526,7 +570,9 @@ static void InstallSettings(const struct Options *options)
     SetDword(HKEY_LOCAL_MACHINE, kFdcKey, "MaskDmaAtWakingUp", 1);
 
     // The cleanup helper's counters.
-    if (options->hasRefNum)
+    if (options->keepQueue)
+        SetDword(HKEY_LOCAL_MACHINE, kCleanupKey, "RefNum", StoredRefNum() + 1);
+    else if (options->hasRefNum)
         SetDword(HKEY_LOCAL_MACHINE, kCleanupKey, "RefNum", options->refNum);
     if (options->hasNextNumber)
         SetDword(HKEY_LOCAL_MACHINE, kRemoveFilesKey, "NextNumber", options->nextNumber);
@@ -564,6 +610,10 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
         const char *option = argv[i];
         if (strcmp(option, "--clean") == 0) {
             options->cleanOnly = 1;
+        } else if (strcmp(option, "--shared-helper") == 0) {
+            options->sharedHelper = 1;
+        } else if (strcmp(option, "--keep-queue") == 0) {
+            options->keepQueue = 1;
         } else if (strcmp(option, "--no-uninstall-entry") == 0) {
             options->noUninstallEntry = 1;
         } else if (strcmp(option, "--no-refnum") == 0) {
@@ -627,14 +677,20 @@ int InstallStep(int argc, char **argv)
     SetUpTestMachine();
     RestoreWineNetapi();
     CleanFiles();
-    CleanRegistry();
+    CleanRegistry(&options);
     if (IsWow64())
         CleanSentinels64();
     if ((options.sentinels64 || options.logonControl) && !IsWow64()) {
         printf("install: --sentinels-64 and --logon-control need 64-bit Windows\n");
         return 0;
     }
-    if (!options.cleanOnly) {
+    if (options.sharedHelper && !options.cleanOnly) {
+        printf("install: --shared-helper goes with --clean\n");
+        return 0;
+    }
+    if (options.sharedHelper) {
+        InstallSharedHelper(&options);
+    } else if (!options.cleanOnly) {
         InstallFiles(&options);
         InstallSettings(&options);
     }
