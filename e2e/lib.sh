@@ -16,9 +16,9 @@
 SYSDIR='C:\windows\system32'
 UNINSTALLER='C:\qwtest\QWUNINST.EXE'
 TITLE='QELVORA Wattrix2 Uninstaller'
-# The system directory as the restart's queue of renames names it: on
-# 64-bit Windows (QW_WINEARCH=win64) the 32-bit programs' system32 is
-# stored as what it stands for, syswow64.
+# The system directory as the restart's queue of renames and the image
+# names of started programs give it: on 64-bit Windows (QW_WINEARCH=win64)
+# the 32-bit programs' system32 is given as what it stands for, syswow64.
 PENDING_SYSDIR=$SYSDIR
 if [ "${QW_WINEARCH:-win32}" = win64 ]; then
     PENDING_SYSDIR='C:\windows\syswow64'
@@ -439,8 +439,8 @@ RUN_KEY='[HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]'
 # value started: on 64-bit Windows the 32-bit one, from syswow64.
 HELPER_STARTED="\"QvCleanup\" \"$SYSDIR\\QvCleanup.exe\": $PENDING_SYSDIR\\QvCleanup.exe 32-bit, exit 0"
 
-# The log-on's record when the helper's value is the only one in the
-# Run key's view that the product writes to; $1 the lines of the 64-bit
+# The log-on's record when the helper's value is the only one in the view
+# of the Run key that the product writes to; $1 the lines of the 64-bit
 # view's values, on 64-bit Windows.
 logon_record() {
     if [ "${QW_WINEARCH:-win32}" = win64 ]; then
@@ -525,10 +525,10 @@ flatten() {
 }
 
 # What a removal leaves on the whole machine by design, as flatten writes
-# it (unsorted): the handler key and the hot-key service's Run key with the values
-# that are not the product's, the two settings at their fixed values, and
-# the maker's empty key of the user. (The installer made them; a machine
-# that had them before keeps them.)
+# it (unsorted): the handler key and the hot-key service's Run key with
+# the values that are not the product's, the two settings at their fixed
+# values, and the maker's empty key of the user. (The installer made
+# them; a machine that had them before keeps them.)
 left_by_design() {
     cat <<EOF2
 [HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg] $(sz DiskSpinDownMin 3)
