@@ -18,7 +18,7 @@
 #include "bench_clock.h"
 #include "common/common.h"
 #include "common/globals.h"
-#include "e2e/steps.h"
+#include "e2e/driver/steps.h"
 #include "stages/stages.h"
 
 #define DEFAULT_REPETITIONS 3

@@ -16,9 +16,9 @@
 SYSDIR='C:\windows\system32'
 UNINSTALLER='C:\qwtest\QWUNINST.EXE'
 TITLE='QELVORA Wattrix2 Uninstaller'
-# The system directory as the restart's queue of renames names it: on
-# 64-bit Windows (QW_WINEARCH=win64) the 32-bit programs' system32 is
-# stored as what it stands for, syswow64.
+# The system directory as the restart's queue of renames and the image
+# names of started programs give it: on 64-bit Windows (QW_WINEARCH=win64)
+# the 32-bit programs' system32 is given as what it stands for, syswow64.
 PENDING_SYSDIR=$SYSDIR
 if [ "${QW_WINEARCH:-win32}" = win64 ]; then
     PENDING_SYSDIR='C:\windows\syswow64'
@@ -84,6 +84,16 @@ step() {
 install_product() {
     step install --uninstaller "$UNINSTALLER" --helper "$(winpath "$QW_E2E_BIN/QvCleanup.exe")" \
         --account-stand-in "$(winpath "$QW_E2E_BIN/netapi32.dll")" "$@"
+}
+
+# The next log-on, as Windows performs it for the machine's Run key
+# (e2e/standins/logon.cpp): transcript NAME.txt, its record of what it
+# started NAME.out. On 64-bit Windows it is the 64-bit shell, which leaves
+# the 32-bit view's values to a 32-bit process, as runonce /Run6432 does.
+logon() {
+    local program=qwlogon.exe
+    [ "${QW_WINEARCH:-win32}" = win64 ] && program=qwlogon64.exe
+    step run "$P$1" none -o "$P$1.out" "$(winpath "$QW_E2E_BIN/$program")"
 }
 
 # One answered run of a program, transcript NAME.txt. Further arguments:
@@ -152,14 +162,40 @@ drive() {
     return $rc
 }
 
-# The log's path as Windows names it, for the error box.
-log_windows() {
+# The user's temporary directory, where the log is, as Unix sees it.
+user_temp() {
     local dir
     for dir in "$CDRIVE"/users/*/Temp; do
         case $dir in */Public/Temp) continue ;; esac
-        echo "C:\\users\\$(basename "$(dirname "$dir")")\\Temp\\QWUNLOG.LOG"
+        echo "$dir"
         return
     done
+}
+
+# The log's path as Windows names it, for the error box.
+log_windows() {
+    local dir
+    dir=$(user_temp)
+    echo "C:\\users\\$(basename "$(dirname "$dir")")\\Temp\\QWUNLOG.LOG"
+}
+
+# The language of a driver run and of every program it starts: Wine
+# takes it from the Unix locale when a process starts, so it holds for a
+# whole driver run. English is the C locale's; a machine without the
+# Japanese locale gets one of our own.
+use_language() {
+    if [ "$1" != ja ]; then
+        export LANG=C.UTF-8 LC_ALL=C.UTF-8
+        return
+    fi
+    if ! locale -a 2>/dev/null | grep -qixE 'ja_JP\.utf-?8'; then
+        if [ ! -d "$QW_E2E_WORK/locale/ja_JP.UTF-8" ]; then
+            mkdir -p "$QW_E2E_WORK/locale"
+            localedef -i ja_JP -f UTF-8 "$QW_E2E_WORK/locale/ja_JP.UTF-8" || fail "cannot make the Japanese locale"
+        fi
+        export LOCPATH=$QW_E2E_WORK/locale
+    fi
+    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 }
 
 # Compares a record with the expected text on stdin; shows the difference.
@@ -185,13 +221,17 @@ expect_boxes() {
     expect_text "the message boxes of $name" "$OUT/$name.boxes"
 }
 
-# An English run that was confirmed with OK, removed everything and was
-# answered No at the restart question.
+# A run that was confirmed with OK, removed everything and was answered
+# No at the restart question; $2 the language, en (default) or ja.
 expect_removed_without_restart() {
+    local confirm=$BOX_CONFIRM restart=$BOX_RESTART
+    if [ "${2:-en}" = ja ]; then
+        confirm=$BOX_CONFIRM_JA restart=$BOX_RESTART_JA
+    fi
     expect_boxes "$1" <<EOF2
-$BOX_CONFIRM
+$confirm
 answer: OK
-$BOX_RESTART
+$restart
 answer: No
 exit: 0
 EOF2
@@ -397,6 +437,25 @@ EOF
 }
 
 RUN_KEY='[HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run]'
+# How the log-on's record names the helper that the uninstaller's Run
+# value started: on 64-bit Windows the 32-bit one, from syswow64.
+HELPER_STARTED="\"QvCleanup\" \"$SYSDIR\\QvCleanup.exe\": $PENDING_SYSDIR\\QvCleanup.exe 32-bit, exit 0"
+
+# The log-on's record when the helper's value is the only one in the view
+# of the Run key that the product writes to; $1 the lines of the 64-bit
+# view's values, on 64-bit Windows.
+logon_record() {
+    if [ "${QW_WINEARCH:-win32}" = win64 ]; then
+        printf '%s 64-bit shell\n' "$RUN_KEY"
+        if [ -n "${1:-}" ]; then
+            printf '%s\n' "$1"
+        fi
+        printf '%s runonce /Run6432\n%s\nrunonce /Run6432: exit 0\n' "$RUN_KEY" "$HELPER_STARTED"
+    else
+        printf '%s shell\n%s\n' "$RUN_KEY" "$HELPER_STARTED"
+    fi
+}
+
 # The tray program's value gone, the helper's written.
 RUN_WITH_HELPER="$RUN_KEY
 \"Qwtray\" missing
@@ -446,3 +505,53 @@ buttons: OK,Cancel"
 BOX_RESTART="box: Uninstall has completed successfully. Do you want to restart computer right now?
 owner: $TITLE \"$TITLE\"
 buttons: Yes,No"
+BOX_CONFIRM_JA="box: QELVORA Wattrix2 を削除しますか？
+owner: #32770 \"$TITLE\"
+buttons: OK,Cancel"
+BOX_RESTART_JA="box: アンインストールが完了しました。今すぐコンピュータを再起動しますか？
+owner: $TITLE \"$TITLE\"
+buttons: Yes,No"
+
+# The whole machine, as the snapshots HKLM HKU dir:SYSDIR record it: one
+# line per value, "[KEY] VALUE", and one per key, "[KEY]", so that a line
+# means the same wherever it stands; sorted. The restart's queue of
+# pending renames is left out (what was in it before a scenario is not the
+# scenario's business), and so are the display driver's notes that Wine
+# writes whenever a session starts its desktop.
+PENDING='[HKLM\System\CurrentControlSet\Control\Session Manager] "PendingFileRenameOperations" '
+WINE_VIDEO='[HKLM\System\CurrentControlSet\Control\Video\'
+flatten() {
+    awk '/^\[/ { key = $0; print; next }
+         /^</ { key = $0; print; next }
+         { print key " " $0 }' "$OUT/$1" | grep -vF -e "$PENDING" -e "$WINE_VIDEO" | LC_ALL=C sort
+}
+
+# What a removal leaves on the whole machine by design, as flatten writes
+# it (unsorted): the handler key and the hot-key service's Run key with
+# the values that are not the product's, the two settings at their fixed
+# values, and the maker's empty key of the user. (The installer made
+# them; a machine that had them before keeps them.)
+left_by_design() {
+    cat <<EOF2
+[HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\PowerCfg] $(sz DiskSpinDownMin 3)
+[HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Power\\shellex\\PropertySheetHandlers\\CPL Extension Sample]
+[HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Power\\shellex\\PropertySheetHandlers\\CPL Extension Sample] $(sz Description kept)
+[HKLM\\System\\CurrentControlSet\\Services\\Fdc\\Parameters] $(dword MaskDmaAtWakingUp 0)
+[HKLM\\System\\CurrentControlSet\\Services\\QvHotkey]
+[HKLM\\System\\CurrentControlSet\\Services\\QvHotkey\\Run]
+[HKLM\\System\\CurrentControlSet\\Services\\QvHotkey\\Run] $(sz QvVolume QVVOL.EXE)
+[HKU\\S-1-5-21-0-0-0-1000\\Software\\QELVORA]
+EOF2
+}
+
+# The whole machine of snapshot $2 against that of snapshot $1: nothing
+# has gone, and what is new is what a removal leaves by design and the
+# lines on stdin.
+expect_machine_as_before() {
+    flatten "$1" >"$OUT/flat.before"
+    flatten "$2" >"$OUT/flat.after"
+    LC_ALL=C comm -23 "$OUT/flat.before" "$OUT/flat.after" >"$OUT/machine.gone"
+    LC_ALL=C comm -13 "$OUT/flat.before" "$OUT/flat.after" >"$OUT/machine.new"
+    expect_text "what went from the machine" "$OUT/machine.gone" </dev/null
+    { left_by_design; cat; } | LC_ALL=C sort | expect_text "what is new on the machine" "$OUT/machine.new"
+}

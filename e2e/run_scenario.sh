@@ -16,6 +16,10 @@
 # driver output, transcripts, snapshots, logs, differences) stay in
 # QW_E2E_WORK, each scenario's in a directory of its name.
 set -uo pipefail
+# The checks pipe expected texts into the functions that compare them; the
+# last part of a pipeline must run in this shell, or the failures it
+# counts would be lost with its subshell.
+shopt -s lastpipe
 here=$(cd "$(dirname "$0")" && pwd)
 
 for var in QW_E2E_BIN QW_PRODUCT QW_E2E_WORK QW_WINEPREFIX QW_SCRIPTS; do
@@ -37,22 +41,46 @@ done
 . "$QW_SCRIPTS/wine-env"
 . "$here/lib.sh"
 
+# A group is one run of the driver. A scenario that sets TURNS needs that
+# many runs, one after another, say for a language that holds for a whole
+# run; it is a group alone, and its "steps" gets the turn's number.
+turns=1
+for name in "$@"; do
+    TURNS=1
+    . "$here/scenarios/$name.sh"
+    if [ "$TURNS" -gt 1 ] && [ $# -gt 1 ]; then
+        echo "run_scenario: $name needs $TURNS driver runs and must be a group alone" >&2
+        exit 2
+    fi
+    turns=$TURNS
+done
+
 group=$(IFS=+; echo "$*")
 machine_prepare || exit 1
-SCRIPT=$QW_E2E_WORK/script.$group.txt
-: >"$SCRIPT"
 for name in "$@"; do
     scenario_use "$name"
     rm -rf "$OUT"
     mkdir -p "$OUT"
-    . "$here/scenarios/$name.sh"
-    steps
 done
-
-note "scenarios $*"
-SCEN=$group
-DRIVER_OUT=$QW_E2E_WORK/driver.$group.out
-drive "$DRIVER_OUT" || fail "the driver reported a failed step"
+for ((turn = 1; turn <= turns; turn++)); do
+    run=$group
+    turn_note=""
+    if [ "$turns" -gt 1 ]; then
+        run=$group.$turn
+        turn_note=", turn $turn of $turns"
+    fi
+    SCRIPT=$QW_E2E_WORK/script.$run.txt
+    : >"$SCRIPT"
+    for name in "$@"; do
+        scenario_use "$name"
+        . "$here/scenarios/$name.sh"
+        steps "$turn"
+    done
+    note "scenarios $*$turn_note"
+    SCEN=$group
+    DRIVER_OUT=$QW_E2E_WORK/driver.$run.out
+    drive "$DRIVER_OUT" || fail "the driver reported a failed step"
+done
 
 for name in "$@"; do
     before=$failures

@@ -4,14 +4,7 @@
 # one. The language holds for the whole driver run, so this scenario runs
 # in a group alone.
 steps() {
-    # Wine takes the language from the Unix locale, which must exist; a
-    # machine without it gets one of our own.
-    if ! locale -a 2>/dev/null | grep -qixE 'ja_JP\.utf-?8'; then
-        mkdir -p "$QW_E2E_WORK/locale"
-        localedef -i ja_JP -f UTF-8 "$QW_E2E_WORK/locale/ja_JP.UTF-8" || fail "cannot make the Japanese locale"
-        export LOCPATH=$QW_E2E_WORK/locale
-    fi
-    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+    use_language ja
     install_product
     companion sheet "#32770" "省電力プロパティ" ignore
     uninstall sheet_open OK
@@ -30,17 +23,7 @@ exit: 0
 EOF2
     expect_no_log sheet_open
 
-    expect_boxes run <<EOF2
-box: QELVORA Wattrix2 を削除しますか？
-owner: #32770 "$TITLE"
-buttons: OK,Cancel
-answer: OK
-box: アンインストールが完了しました。今すぐコンピュータを再起動しますか？
-owner: $TITLE "$TITLE"
-buttons: Yes,No
-answer: No
-exit: 0
-EOF2
+    expect_removed_without_restart run ja
     expect_progress run ja
     removed_footprint "$(full_queue 0)" "$RUN_WITH_HELPER" |
         expect_registry "the registry after the removal" after.txt

@@ -7,6 +7,15 @@
 # helper's work must leave every one of them as it was. (The machine's Run
 # key is under SOFTWARE too, so the 64-bit one has sentinel values of the
 # two names the uninstaller deletes and writes.)
+#
+# The helper is started by the next log-on as Windows performs it: the
+# 64-bit shell starts the 64-bit view's Run values, and a 32-bit process
+# (runonce /Run6432) those of the 32-bit view, where the uninstaller wrote
+# "QvCleanup" naming system32\QvCleanup.exe. That must be the 32-bit
+# helper, not the sentinel of that name in the 64-bit system directory. A
+# control value of the 64-bit view names a file that is only in the 32-bit
+# system directory: the 64-bit shell must not find it, which shows that
+# the two halves really resolve "system32" differently.
 NATIVE_SYSDIR='C:\windows\sysnative'
 UNINSTALL_64='64:HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\QELVORA Wattrix2'
 FOOTPRINT_64=(
@@ -21,11 +30,11 @@ FOOTPRINT_64=(
 )
 
 steps() {
-    install_product --sentinels-64
+    install_product --sentinels-64 --logon-control
     step snapshot "${P}views64_before.txt" "${FOOTPRINT_64[@]}"
     uninstall run OK,No
     snapshot after.txt
-    run_program helper none "$SYSDIR\\QvCleanup.exe"
+    logon logon
     run_program restart none "$SYSDIR\\wineboot.exe" -r
     step snapshot "${P}views64_after.txt" "${FOOTPRINT_64[@]}"
     # The maker's 64-bit tree once more, as a 64-bit program reads it.
@@ -45,8 +54,19 @@ checks() {
     expect_log_bytes run </dev/null
     removed_footprint "$(full_queue 0)" "$RUN_WITH_HELPER" |
         expect_registry "the 32-bit view after the removal" after.txt
-    expect_files "the 32-bit system directory after the removal" after.txt <<<"$RETIRED_FILES"
-    expect_boxes helper <<<"exit: 0"
+    # The control file sorts in after the helper's.
+    expect_files "the 32-bit system directory after the removal" after.txt \
+        <<<"$(sed '1a QvOnly32.exe' <<<"$RETIRED_FILES")"
+    expect_boxes logon <<<"exit: 0"
+    # The 64-bit view's values in the key's order, which is by name here.
+    # None is found: neither the sentinels, which name no file, nor the
+    # control, which is only in the 32-bit system directory.
+    logon_record "$(cat <<EOF2
+"QvCleanup" "64-bit sentinel": not started, error 2
+"QvOnly32" "$SYSDIR\\QvOnly32.exe": not started, error 2
+"Qwtray" "64-bit sentinel": not started, error 2
+EOF2
+)" | expect_text "what the log-on started" "$OUT/logon.out"
     expect_boxes restart <<<"exit: 0"
 
     local sentinel

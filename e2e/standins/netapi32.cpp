@@ -15,7 +15,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "fixture_util.h"
+#include "driver/fixture_util.h"
 
 static int ReadSetting(LPCWSTR name, LPWSTR value, DWORD size)
 {

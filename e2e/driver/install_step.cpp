@@ -10,6 +10,14 @@
 //
 //   install [options]
 //     --clean                   clear the product's state and stop there
+//     --shared-helper           with --clean: another of the maker's products
+//                               relies on the cleanup helper, which stays
+//                               installed (--helper) with its Run value and
+//                               "RefNum" 1
+//     --keep-queue              install over what earlier runs left: the
+//                               helper's keys (queue and counters) and its Run
+//                               value stay, and "RefNum" is raised by one, as
+//                               the product's installer counts itself in
 //     --uninstaller PATH        copy PATH to the system directory as QWUNINST.EXE
 //     --helper PATH             copy PATH to the system directory as QvCleanup.exe
 //     --display-name TEXT       "DisplayName" of the Uninstall entry
@@ -36,6 +44,10 @@
 //                               product's names in the 64-bit registry view
 //                               and the 64-bit system directory, which a
 //                               32-bit uninstaller must leave alone
+//     --logon-control           on 64-bit Windows, a file QvOnly32.exe in the
+//                               32-bit system directory only, and a Run value
+//                               "QvOnly32" of the 64-bit view naming it in
+//                               system32, where a 64-bit log-on must not find it
 //
 // Under WoW64 this 32-bit program works in the 32-bit views, as the
 // product's 32-bit installer does; the 64-bit sentinels are always
@@ -64,6 +76,8 @@ static const char kPowerCfgKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion
 static const char kFdcKey[] = "SYSTEM\\CurrentControlSet\\Services\\Fdc\\Parameters";
 static const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 static const char kWineNetapi[] = "netapi32.qw-wine";
+static const char kControlName[] = "QvOnly32";
+static const char kControlFile[] = "QvOnly32.exe";
 
 static const char *const kProductFiles[] = {
     "QWSAVER.CPL", "QWTRAY.EXE",    "QWREG.DLL",  "QWADAPT.DLL",   "QWTAB.DLL",   "QWFNKEY.EXE",
@@ -76,6 +90,8 @@ static const char *const kProductFiles[] = {
 
 struct Options {
     int cleanOnly;
+    int sharedHelper;
+    int keepQueue;
     const char *uninstaller;
     const char *helper;
     const char *displayName;
@@ -97,6 +113,7 @@ struct Options {
     int neighbourCount;
     const char *accountStandIn;
     int sentinels64;
+    int logonControl;
 };
 
 static char g_systemDir[MAX_PATH];
@@ -200,17 +217,19 @@ static void CleanFiles(void)
     DeleteFileIfPresent(path);
 }
 
-static void CleanRegistry(void)
+static void CleanRegistry(const struct Options *options)
 {
     DeleteTree(HKEY_LOCAL_MACHINE, kMachineSettingsKey);
     DeleteTree(HKEY_CURRENT_USER, kMachineSettingsKey);
     DeleteTree(HKEY_CLASSES_ROOT, kClsidKey);
     DeleteTree(HKEY_LOCAL_MACHINE, kUninstallKey);
-    DeleteTree(HKEY_LOCAL_MACHINE, kCleanupKey);
+    if (!options->keepQueue) {
+        DeleteTree(HKEY_LOCAL_MACHINE, kCleanupKey);
+        DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "QvCleanup");
+    }
     DeleteTree(HKEY_LOCAL_MACHINE, kSheetHandlerKey);
     DeleteTree(HKEY_LOCAL_MACHINE, kHotkeyKey);
     DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "Qwtray");
-    DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "QvCleanup");
     DeleteValue(HKEY_LOCAL_MACHINE, kPowerCfgKey, "DiskSpinDownMin");
     DeleteValue(HKEY_LOCAL_MACHINE, kFdcKey, "MaskDmaAtWakingUp");
     DeleteIfEmpty(HKEY_LOCAL_MACHINE, kVendorKey);
@@ -387,6 +406,9 @@ static void CleanSentinels64(void)
     DeleteValue64(kPowerCfgKey, "DiskSpinDownMin");
     DeleteValue64(kRunKey, "Qwtray");
     DeleteValue64(kRunKey, "QvCleanup");
+    DeleteValue64(kRunKey, kControlName);
+    SystemPath(kControlFile, path);
+    DeleteFileIfPresent(path);
     for (size_t i = 0; i < ARRAYSIZE(kProductFiles); i++) {
         NativeSystemPath(kProductFiles[i], path);
         DeleteFileIfPresent(path);
@@ -425,6 +447,20 @@ static void InstallSentinels64(void)
     WriteFixtureFile(path, "64-bit sentinel QvCleanup.exe\r\n");
 }
 
+// The control tells the two ways of starting a Run value apart. The value
+// names the file by "system32", as this 32-bit program knows the system
+// directory; started by a 64-bit process, that is the 64-bit system
+// directory, which has no such file. The file is no program, so nothing
+// runs even if it is found.
+static void InstallLogonControl(void)
+{
+    char path[MAX_PATH];
+
+    SystemPath(kControlFile, path);
+    WriteFixtureFile(path, "only in the 32-bit system directory\r\n");
+    SetSz64(kRunKey, kControlName, path);
+}
+
 static void InstallFiles(const struct Options *options)
 {
     char path[MAX_PATH];
@@ -447,6 +483,40 @@ static void InstallFiles(const struct Options *options)
         CopyIntoSystemDir(options->helper, "QvCleanup.exe");
     if (options->sentinels64)
         InstallSentinels64();
+    if (options->logonControl)
+        InstallLogonControl();
+}
+
+// A missing or unreadable count counts as 0.
+static DWORD StoredRefNum(void)
+{
+    HKEY key;
+    DWORD refNum = 0;
+    DWORD type = 0;
+    DWORD size = sizeof(refNum);
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCleanupKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExA(key, "RefNum", NULL, &type, (BYTE *)&refNum, &size) != ERROR_SUCCESS || type != REG_DWORD)
+        refNum = 0;
+    RegCloseKey(key);
+    return refNum;
+}
+
+// What another of the maker's products leaves for the helper it shares:
+// the helper itself, the value that starts it at log-on, one count.
+static void InstallSharedHelper(const struct Options *options)
+{
+    char path[MAX_PATH];
+
+    if (options->helper == NULL) {
+        Fail("installing", "the shared helper without --helper", ERROR_INVALID_PARAMETER);
+        return;
+    }
+    CopyIntoSystemDir(options->helper, "QvCleanup.exe");
+    SystemPath("QvCleanup.exe", path);
+    SetSz(HKEY_LOCAL_MACHINE, kRunKey, "QvCleanup", path);
+    SetDword(HKEY_LOCAL_MACHINE, kCleanupKey, "RefNum", 1);
 }
 
 static void InstallSettings(const struct Options *options)
@@ -500,7 +570,9 @@ static void InstallSettings(const struct Options *options)
     SetDword(HKEY_LOCAL_MACHINE, kFdcKey, "MaskDmaAtWakingUp", 1);
 
     // The cleanup helper's counters.
-    if (options->hasRefNum)
+    if (options->keepQueue)
+        SetDword(HKEY_LOCAL_MACHINE, kCleanupKey, "RefNum", StoredRefNum() + 1);
+    else if (options->hasRefNum)
         SetDword(HKEY_LOCAL_MACHINE, kCleanupKey, "RefNum", options->refNum);
     if (options->hasNextNumber)
         SetDword(HKEY_LOCAL_MACHINE, kRemoveFilesKey, "NextNumber", options->nextNumber);
@@ -538,6 +610,10 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
         const char *option = argv[i];
         if (strcmp(option, "--clean") == 0) {
             options->cleanOnly = 1;
+        } else if (strcmp(option, "--shared-helper") == 0) {
+            options->sharedHelper = 1;
+        } else if (strcmp(option, "--keep-queue") == 0) {
+            options->keepQueue = 1;
         } else if (strcmp(option, "--no-uninstall-entry") == 0) {
             options->noUninstallEntry = 1;
         } else if (strcmp(option, "--no-refnum") == 0) {
@@ -548,6 +624,8 @@ static int ParseOptions(int argc, char **argv, struct Options *options)
             options->spinDword = 1;
         } else if (strcmp(option, "--sentinels-64") == 0) {
             options->sentinels64 = 1;
+        } else if (strcmp(option, "--logon-control") == 0) {
+            options->logonControl = 1;
         } else if (!NeedArgument(i, argc, option)) {
             return 0;
         } else if (strcmp(option, "--uninstaller") == 0) {
@@ -599,14 +677,20 @@ int InstallStep(int argc, char **argv)
     SetUpTestMachine();
     RestoreWineNetapi();
     CleanFiles();
-    CleanRegistry();
+    CleanRegistry(&options);
     if (IsWow64())
         CleanSentinels64();
-    if (options.sentinels64 && !IsWow64()) {
-        printf("install: --sentinels-64 needs 64-bit Windows\n");
+    if ((options.sentinels64 || options.logonControl) && !IsWow64()) {
+        printf("install: --sentinels-64 and --logon-control need 64-bit Windows\n");
         return 0;
     }
-    if (!options.cleanOnly) {
+    if (options.sharedHelper && !options.cleanOnly) {
+        printf("install: --shared-helper goes with --clean\n");
+        return 0;
+    }
+    if (options.sharedHelper) {
+        InstallSharedHelper(&options);
+    } else if (!options.cleanOnly) {
         InstallFiles(&options);
         InstallSettings(&options);
     }

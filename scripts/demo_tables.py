@@ -14,7 +14,7 @@ installed programs after a run beside the one before it (the lines of
 Wine's "uninstaller --list", "KEY|||DISPLAY NAME"). A companion log is the record
 of one companion window, named after it (fnkey.log and so on).
 
-Snapshots are the driver's text (see e2e/snapshot_step.cpp): registry keys
+Snapshots are the driver's text (see e2e/driver/snapshot_step.cpp): registry keys
 as "[PATH]" or "[PATH] missing" followed by their value lines, directory
 listings as "<PATH>" followed by "NAME SIZE" lines.
 """

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the demo's tables against small hand-written driver records.
 
-    python3 e2e/demo_tables_test.py
+    python3 scripts/demo_tables_test.py
 """
 import os
 import re
