@@ -237,6 +237,20 @@ exit: 0
 EOF2
 }
 
+# The same for a removal that another program started and the driver
+# answered (run ... -w QWUNINST.EXE): both exit codes are recorded.
+expect_started_removal_without_restart() {
+    expect_boxes "$1" <<EOF2
+started: QWUNINST.EXE
+$BOX_CONFIRM
+answer: OK
+$BOX_RESTART
+answer: No
+exit: QWUNINST.EXE 0
+exit: 0
+EOF2
+}
+
 # The status lines of a run of all three stages, in order. The driver
 # sees those that last long enough; every one it saw must be in this list,
 # in this order, and the first stage (five seconds at least) must be seen.

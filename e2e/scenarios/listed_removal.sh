@@ -28,15 +28,7 @@ list_of() {
 }
 
 checks() {
-    expect_boxes run <<EOF2
-started: QWUNINST.EXE
-$BOX_CONFIRM
-answer: OK
-$BOX_RESTART
-answer: No
-exit: QWUNINST.EXE 0
-exit: 0
-EOF2
+    expect_started_removal_without_restart run
     expect_progress run en
     expect_log_bytes run </dev/null
     registry_of after.txt | awk '/^\[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\]$/ { exit } { print }' \

@@ -141,15 +141,7 @@ checks() {
     downloads_path
     expect_boxes overrides <<<"exit: 0"
     expect_boxes overrides_off <<<"exit: 0"
-    expect_boxes run <<EOF2
-started: QWUNINST.EXE
-$BOX_CONFIRM
-answer: OK
-$BOX_RESTART
-answer: No
-exit: QWUNINST.EXE 0
-exit: 0
-EOF2
+    expect_started_removal_without_restart run
     expect_progress run en
     expect_log_bytes run </dev/null
     removed_footprint "$(full_queue 0)" "$RUN_WITH_HELPER" |
