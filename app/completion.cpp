@@ -83,9 +83,21 @@ int FinishUninstall(HWND hwnd)
     return 1;
 }
 
+// "X:\..." and nothing else. The user chose the log's path through TMP,
+// and the shell would parse a share's or a namespace name ("::{...}")
+// inside this elevated process, reaching the network or loading handlers.
+static int IsLocalDrivePath(LPCSTR path)
+{
+    char drive = path[0];
+
+    if (drive >= 'a' && drive <= 'z')
+        drive = (char)(drive - 'a' + 'A');
+    return drive >= 'A' && drive <= 'Z' && path[1] == ':' && path[2] == '\\';
+}
+
 // The shell names every component by its long name, so a temporary
 // directory given in 8.3 form comes back as the user knows it. Whatever
-// the shell cannot convert is shown as it was given.
+// the shell cannot convert, or is not asked to, is shown as it was given.
 void ToDisplayPath(LPCSTR path, LPSTR displayPath)
 {
     WCHAR widePath[MAX_PATH];
@@ -96,6 +108,8 @@ void ToDisplayPath(LPCSTR path, LPSTR displayPath)
     ULONG eaten = 0;
 
     lstrcpynA(displayPath, path, MAX_PATH);
+    if (!IsLocalDrivePath(path))
+        return;
     if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH) == 0)
         return;
     if (FAILED(SHGetMalloc(allocator.GetAddressOf())))

@@ -84,8 +84,30 @@ LRESULT CALLBACK UninstallWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+// The environment is the user's: a "SystemRoot" that named a folder of the
+// user's would turn every rename, delete and queue entry of the run, and
+// the helper's Run value, to files of the user's choosing. So the value
+// counts only when it names the system's own Windows directory, letter
+// case aside and with one trailing backslash allowed; it is then used as
+// it stands.
+static int IsSystemWindowsDir(LPCSTR value)
+{
+    char windowsDir[MAX_PATH];
+    UINT length = GetSystemWindowsDirectoryA(windowsDir, MAX_PATH);
+    int valueLength = lstrlenA(value);
+
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    if (TextEqualsNoCase(value, windowsDir))
+        return 1;
+    if (valueLength == 0 || value[valueLength - 1] != '\\' || (UINT)valueLength != length + 1)
+        return 0;
+    lstrcatA(windowsDir, "\\");
+    return TextEqualsNoCase(value, windowsDir);
+}
+
 // A value that does not fit MAX_PATH is treated like a missing one rather
-// than used cut short.
+// than used cut short, and so is one that names another folder.
 int GetSystemRootDir(LPSTR buffer)
 {
     char value[MAX_PATH];
@@ -93,7 +115,7 @@ int GetSystemRootDir(LPSTR buffer)
 
     ZeroMemory(value, sizeof(value));
     length = GetEnvironmentVariableA("SystemRoot", value, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    if (length == 0 || length >= MAX_PATH || !IsSystemWindowsDir(value))
         return 0;
     lstrcpynA(buffer, value, MAX_PATH);
     return 1;

@@ -113,6 +113,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmd
     MSG msg;
 
     LimitDllSearch();
+    TrustNoRedirection();
     if (RefuseWhilePropertySheetOpen())
         return 0;
     if (!IsUserAdministrator()) {

@@ -21,6 +21,15 @@ LPSTR LoadResText(UINT id);
 
 int FormatText(LPSTR buffer, int size, LPCSTR format, ...);
 int TextEquals(LPCSTR a, LPCSTR b);
+int TextEqualsNoCase(LPCSTR a, LPCSTR b);
+int TextStartsWith(LPCSTR text, LPCSTR prefix);
+
+// Writing where the user can plant links: the log's file and the registry
+// keys, never through a link.
+void TrustNoRedirection(void);
+HANDLE OpenLogFileSafely(LPCSTR path);
+LONG OpenKeyNoFollow(HKEY root, LPCSTR path, REGSAM access, PHKEY key);
+int DeleteOpenKey(HKEY key);
 
 int OpenUninstallLog(LPCSTR fileName);
 int WriteUninstallLog(LPCSTR object, LPCSTR message);

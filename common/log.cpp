@@ -21,8 +21,9 @@ static void MakeFullPath(LPSTR path)
         lstrcpynA(path, full, MAX_PATH);
 }
 
-// Creates the log anew (an older log of that name is emptied). When the
-// file cannot be created the log is unavailable: writes fail, but the path
+// Creates the log anew (an older log of that name is emptied; a link at
+// its name is never written through). When the file cannot be created the
+// log is unavailable: writes fail, but the path
 // it would have had is still reported.
 int OpenUninstallLog(LPCSTR fileName)
 {
@@ -46,8 +47,7 @@ int OpenUninstallLog(LPCSTR fileName)
     FormatText(g_logPath, MAX_PATH, "%s\\%s", tempDir, fileName);
     MakeFullPath(g_logPath);
 
-    g_hLogFile = CreateFileA(g_logPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             NULL);
+    g_hLogFile = OpenLogFileSafely(g_logPath);
     return g_hLogFile != INVALID_HANDLE_VALUE ? 1 : 0;
 }
 

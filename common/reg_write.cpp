@@ -98,20 +98,37 @@ typedef struct NODE_LEVEL {
     DWORD skipped;
 } NODE_LEVEL;
 
+// A key that is a link is opened as the link: it has no subkeys, and its
+// deletion removes the link alone, never what it points to.
 static void OpenLevel(HKEY root, LPCSTR path, NODE_LEVEL *level)
 {
     level->key = NULL;
     level->pathLength = lstrlenA(path);
     level->skipped = 0;
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &level->key) != ERROR_SUCCESS)
+    if (OpenKeyNoFollow(root, path, KEY_ALL_ACCESS, &level->key) != ERROR_SUCCESS)
         level->key = NULL;
 }
 
-static void CloseLevel(NODE_LEVEL *level)
+// Deletes the level's key through its handle and closes it. A key that
+// could not be opened for the walk may still allow its deletion alone, so
+// it is opened for that. *missing tells whether the key was not there.
+static int DeleteLevel(HKEY root, LPCSTR path, NODE_LEVEL *level, int *missing)
 {
-    if (level->key != NULL)
-        RegCloseKey(level->key);
+    HKEY key = level->key;
+    LONG status = ERROR_SUCCESS;
+    int deleted;
+
     level->key = NULL;
+    *missing = 0;
+    if (key == NULL)
+        status = OpenKeyNoFollow(root, path, DELETE, &key);
+    if (status != ERROR_SUCCESS) {
+        *missing = status == ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    deleted = DeleteOpenKey(key);
+    RegCloseKey(key);
+    return deleted;
 }
 
 // Takes the level's next subkey to visit into name. Returns 1 when there is
@@ -140,7 +157,8 @@ static int NextSubkey(NODE_LEVEL *level, LPSTR name, int *result)
 }
 
 // Deletes a key and its whole subtree, deepest keys first. Every key is
-// opened from the root by its full path. A subkey that cannot be deleted,
+// opened from the root by its full path, as itself when it is a link, and
+// deleted through that handle. A subkey that cannot be deleted,
 // or that lies beyond the walk's limits (a path of 259 characters, 256
 // levels), stays in place with everything above it, and the walk goes on
 // with its siblings; the result is then 0.
@@ -175,10 +193,15 @@ int Co_DeleteRegNode(HKEY root, LPCSTR keyPath)
             OpenLevel(root, path, &levels[depth]);
             continue;
         }
-        CloseLevel(level);
-        if (depth == 0)
+        int missing;
+        int deleted = DeleteLevel(root, path, level, &missing);
+        if (depth == 0) {
+            // The given key may be missing: then there is nothing to delete.
+            if (!deleted && !missing)
+                result = 0;
             break;
-        if (RegDeleteKeyA(root, path) != ERROR_SUCCESS) {
+        }
+        if (!deleted) {
             result = 0;
             levels[depth - 1].skipped++;
         }
@@ -188,9 +211,6 @@ int Co_DeleteRegNode(HKEY root, LPCSTR keyPath)
         path[levels[depth].pathLength] = '\0';
     }
 
-    LONG status = RegDeleteKeyA(root, path);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-        result = 0;
     VirtualFree(levels, 0, MEM_RELEASE);
     return result;
 }

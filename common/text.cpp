@@ -10,3 +10,43 @@ int TextEquals(LPCSTR a, LPCSTR b)
     }
     return *a == *b ? 1 : 0;
 }
+
+// Letter case ignored for A to Z alone, as two paths that the file system
+// gave back differ in case at most there (the drive letter); a double-byte
+// character is compared whole, since its second byte may look like a letter.
+int TextEqualsNoCase(LPCSTR a, LPCSTR b)
+{
+    for (;;) {
+        char x = *a;
+        char y = *b;
+        if (IsDBCSLeadByte((BYTE)x)) {
+            if (x != y || a[1] != b[1] || a[1] == '\0')
+                return 0;
+            a += 2;
+            b += 2;
+            continue;
+        }
+        if (x >= 'a' && x <= 'z')
+            x = (char)(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = (char)(y - 'a' + 'A');
+        if (x != y)
+            return 0;
+        if (x == '\0')
+            return 1;
+        a++;
+        b++;
+    }
+}
+
+// 1 when text begins with prefix, byte for byte.
+int TextStartsWith(LPCSTR text, LPCSTR prefix)
+{
+    while (*prefix != '\0') {
+        if (*text != *prefix)
+            return 0;
+        text++;
+        prefix++;
+    }
+    return 1;
+}

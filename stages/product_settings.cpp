@@ -15,12 +15,23 @@ struct RegValue {
     LPCSTR name;
 };
 
-static const RegTree kProductTrees[] = {
+static const RegTree kSettingsTrees[] = {
     {HKEY_LOCAL_MACHINE, "SOFTWARE\\QELVORA\\Power Management"},
     {HKEY_CURRENT_USER, "SOFTWARE\\QELVORA\\Power Management"},
-    {HKEY_CLASSES_ROOT, "CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}"},
-    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2"},
 };
+
+// The class registration, as the log names it. HKEY_CLASSES_ROOT shows the
+// user's own classes before the machine's, so a copy that the user made
+// would hide the machine's registration there: both are deleted where
+// they really are.
+static const char kClassKey[] = "CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}";
+static const RegTree kClassTrees[] = {
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}"},
+    {HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}"},
+};
+
+static const RegTree kUninstallTree = {HKEY_LOCAL_MACHINE,
+                                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2"};
 
 // All under HKEY_LOCAL_MACHINE. The empty name is the key's default value.
 static const RegValue kProductValues[] = {
@@ -72,10 +83,24 @@ static void ResetSystemSettings(void)
         Co_SetValueNum(HKEY_LOCAL_MACHINE, kFloppyDma.key, kFloppyDma.name, 0);
 }
 
+// One log line for the registration, whichever copy stayed.
+static void DeleteClassRegistration(void)
+{
+    int deleted = 1;
+
+    for (size_t i = 0; i < ARRAYSIZE(kClassTrees); i++)
+        if (!Co_DeleteRegNode(kClassTrees[i].root, kClassTrees[i].path))
+            deleted = 0;
+    if (!deleted)
+        ReportFailure(kClassKey, IDS_ERR_DELETE_KEY);
+}
+
 void RemoveProductSettings(void)
 {
-    for (size_t i = 0; i < ARRAYSIZE(kProductTrees); i++)
-        DeleteProductTree(&kProductTrees[i]);
+    for (size_t i = 0; i < ARRAYSIZE(kSettingsTrees); i++)
+        DeleteProductTree(&kSettingsTrees[i]);
+    DeleteClassRegistration();
+    DeleteProductTree(&kUninstallTree);
     for (size_t i = 0; i < ARRAYSIZE(kProductValues); i++)
         DeleteProductValue(&kProductValues[i]);
     ResetSystemSettings();

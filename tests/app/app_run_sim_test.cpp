@@ -309,6 +309,7 @@ TEST_F(RunTest, SystemRootLongerThan250CharactersCountsAsMissing)
 {
     std::string root = "C:\\" + std::string(247, 'R') + "T";
     ASSERT_EQ(251u, root.size());
+    wsim::SetReportedWindowsDirectory(root.c_str());
     ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", root.c_str()));
 
     EXPECT_EQ(0, RunUninstaller());
@@ -324,6 +325,7 @@ TEST_F(RunTest, SystemRootOf250CharactersIsUsed)
 {
     std::string root = "C:\\" + std::string(247, 'R');
     ASSERT_EQ(250u, root.size());
+    wsim::SetReportedWindowsDirectory(root.c_str());
     ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", root.c_str()));
     wsim::QueueBoxAnswer(IDCANCEL);
 
@@ -356,4 +358,46 @@ TEST_F(RunTest, JapaneseRunShowsJapaneseTexts)
                                          Ansi(u8"完了")};
     EXPECT_EQ(expected, lines);
     EXPECT_EQ(Ansi(u8"完了"), LastText(IDC_STATUS_SETTINGS));
+}
+
+// A value of MAX_PATH characters or more cannot be held, even when it is
+// the Windows directory; it is not cut. One less is taken whole.
+TEST(SystemRootLimitsTest, ValueOfMaxPathCharactersIsNotTakenOneLessIs)
+{
+    char buffer[MAX_PATH + 8];
+    std::string root = "C:\\" + std::string(MAX_PATH - 3, 'W');
+    wsim::Reset();
+    memset(buffer, 0xAA, sizeof(buffer));
+    wsim::SetReportedWindowsDirectory(root.c_str());
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", root.c_str()));
+    EXPECT_EQ(0, GetSystemRootDir(buffer));
+    EXPECT_EQ((char)0xAA, buffer[0]);
+
+    root.resize(MAX_PATH - 1);
+    wsim::SetReportedWindowsDirectory(root.c_str());
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", root.c_str()));
+    EXPECT_EQ(1, GetSystemRootDir(buffer));
+    EXPECT_EQ(root, buffer);
+    EXPECT_EQ((char)0xAA, buffer[MAX_PATH]);
+}
+
+// A folder of the user's with the product's files in its system32: the
+// run ends as without "SystemRoot", and nothing there or in the real
+// system directory is touched.
+TEST_F(RunTest, SystemRootNamingAUserFolderEndsSilently)
+{
+    wsim::MakeDir("C:\\Users\\Public\\Fake\\system32");
+    wsim::PutFile("C:\\Users\\Public\\Fake\\system32\\QvCleanup.exe", "user's");
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", "C:\\Users\\Public\\Fake"));
+    std::vector<std::string> systemFiles = wsim::ListDir("C:\\WINNT\\system32");
+
+    EXPECT_EQ(0, RunUninstaller());
+
+    EXPECT_EQ(systemFiles, wsim::ListDir("C:\\WINNT\\system32"));
+    EXPECT_TRUE(ProgressDialog() == NULL);
+    EXPECT_TRUE(wsim::Boxes().empty());
+    EXPECT_EQ(1, g_errorOccurred);
+    EXPECT_EQ(std::vector<std::string>{"QvCleanup.exe"}, wsim::ListDir("C:\\Users\\Public\\Fake\\system32"));
+    EXPECT_TRUE(wsim::KeyExists(kUninstallKey));
+    ExpectNothingLeftOpen();
 }

@@ -101,12 +101,27 @@ protected:
     std::string saved_;
 };
 
-TEST_F(GetSystemRootDirTest, CopiesValue)
+// The system's own Windows directory, told apart from the environment.
+static std::string SystemWindowsDir()
 {
-    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", "D:\\WIN.NT\\"));
+    char dir[MAX_PATH];
+    UINT length = GetSystemWindowsDirectoryA(dir, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(dir) : std::string();
+}
+
+// Another letter case and one trailing backslash still name it; the value
+// is copied as it stands.
+TEST_F(GetSystemRootDirTest, CopiesTheWindowsDirectoryAsItStands)
+{
+    std::string value = SystemWindowsDir();
+    ASSERT_FALSE(value.empty());
+    for (char &c : value)
+        c = (char)((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
+    value += "\\";
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", value.c_str()));
     EXPECT_EQ(1, GetSystemRootDir(buffer_));
-    EXPECT_STREQ("D:\\WIN.NT\\", buffer_);
-    EXPECT_EQ((char)0xAA, buffer_[11]);
+    EXPECT_EQ(value, buffer_);
+    EXPECT_EQ((char)0xAA, buffer_[value.size() + 1]);
 }
 
 TEST_F(GetSystemRootDirTest, MissingVariableLeavesBufferUntouched)
@@ -123,25 +138,23 @@ TEST_F(GetSystemRootDirTest, EmptyValueLeavesBufferUntouched)
     EXPECT_TRUE(BufferUntouched());
 }
 
-// A value of MAX_PATH characters or more cannot be held; it is not cut.
-TEST_F(GetSystemRootDirTest, ValueTooLongForBufferLeavesBufferUntouched)
+// The environment is the user's: any folder but the Windows directory
+// counts as no value at all, near misses included.
+TEST_F(GetSystemRootDirTest, OtherFolderCountsAsMissing)
 {
-    std::string longValue = "C:\\" + std::string(MAX_PATH, 'W');
-    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", longValue.c_str()));
-    EXPECT_EQ(0, GetSystemRootDir(buffer_));
-    EXPECT_TRUE(BufferUntouched());
-
-    longValue.resize(MAX_PATH - 1);
-    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", longValue.c_str()));
-    EXPECT_EQ(1, GetSystemRootDir(buffer_));
-    EXPECT_EQ(longValue, buffer_);
-    EXPECT_EQ((char)0xAA, buffer_[MAX_PATH]);
-}
-
-TEST_F(GetSystemRootDirTest, ValueOf260CharactersIsNotTaken)
-{
-    std::string value = "C:\\" + std::string(MAX_PATH - 3, 'W');
-    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", value.c_str()));
-    EXPECT_EQ(0, GetSystemRootDir(buffer_));
-    EXPECT_TRUE(BufferUntouched());
+    std::string windowsDir = SystemWindowsDir();
+    ASSERT_FALSE(windowsDir.empty());
+    const std::string kValues[] = {
+        "C:\\QwUserRoot",
+        windowsDir + "\\\\",
+        windowsDir + "x",
+        windowsDir.substr(0, windowsDir.size() - 1),
+        windowsDir + "\\.",
+        " " + windowsDir,
+    };
+    for (const std::string &value : kValues) {
+        ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", value.c_str()));
+        EXPECT_EQ(0, GetSystemRootDir(buffer_)) << value;
+        EXPECT_TRUE(BufferUntouched()) << value;
+    }
 }

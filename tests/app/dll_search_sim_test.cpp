@@ -116,13 +116,12 @@ TEST_F(DllSearchTest, SystemRootOfTheEnvironmentDoesNotMoveTheSystemDlls)
     wsim::PutFile("C:\\Work\\system32\\netapi32.dll", "planted");
     wsim::PutFile("C:\\Work\\system32\\comctl32.dll", "planted");
     SetEnvironmentVariableA("SystemRoot", kWorkFolder);
-    wsim::QueueBoxAnswer(IDCANCEL);
 
     EXPECT_EQ(0, RunUninstaller());
 
+    // Not the Windows directory: the run ends as without the value.
     EXPECT_EQ(std::vector<std::string>(), PlantedLoads());
-    ASSERT_EQ(1u, wsim::Boxes().size());
-    EXPECT_EQ(kTextConfirm, wsim::Boxes()[0].text);
+    EXPECT_TRUE(wsim::Boxes().empty());
 }
 
 // The controls of the test: a program that loads by name, as the system's

@@ -153,7 +153,7 @@ TEST_P(KeyWalkFaultTest, ErrorAtTheGivenKeyDeletesNothing)
 
     EXPECT_EQ((std::vector<std::string>{Full(""), Full("A"), Full("A\\A1"), Full("B"), Full("C")}), Left());
     EXPECT_EQ(1, wsim::CallCount("RegEnumKeyExA"));
-    EXPECT_EQ(1, wsim::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(1, wsim::CallCount("NtDeleteKey"));
     EXPECT_EQ(1, wsim::CallCount("RegOpenKeyExA"));
 }
 
@@ -166,7 +166,7 @@ TEST_P(KeyWalkFaultTest, ErrorAtASubkeyKeepsItAndItsSubtreeAndTheWalkGoesOn)
     EXPECT_EQ((std::vector<std::string>{Full(""), Full("A"), Full("A\\A1")}), Left());
     // A is offered for deletion once, and refused since A1 is still
     // there; B, C and the given key are deleted or tried once each.
-    EXPECT_EQ(4, wsim::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(4, wsim::CallCount("NtDeleteKey"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Errors, KeyWalkFaultTest,
@@ -185,7 +185,7 @@ TEST_F(KeyWalkMoreDataTest, SubkeyWhoseNameDoesNotFitStaysAndItsSiblingsGo)
     EXPECT_EQ(0, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, kKey));
 
     EXPECT_EQ((std::vector<std::string>{Full(""), Full("A"), Full("A\\A1")}), Left());
-    EXPECT_EQ(3, wsim::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(3, wsim::CallCount("NtDeleteKey"));
 }
 
 TEST_F(KeyWalkMoreDataTest, SubkeyBelowWhoseNameDoesNotFitKeepsTheKeysAboveIt)
@@ -195,7 +195,7 @@ TEST_F(KeyWalkMoreDataTest, SubkeyBelowWhoseNameDoesNotFitKeepsTheKeysAboveIt)
     EXPECT_EQ(0, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, kKey));
 
     EXPECT_EQ((std::vector<std::string>{Full(""), Full("A"), Full("A\\A1")}), Left());
-    EXPECT_EQ(4, wsim::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(4, wsim::CallCount("NtDeleteKey"));
 }
 
 }  // namespace

@@ -234,7 +234,7 @@ TEST_F(TreeLimitsSimTest, KeyPathOf260CharactersIsRefusedUntouched)
 
     EXPECT_TRUE(There(path));
     EXPECT_EQ(0, wsim::CallCount("RegOpenKeyExA"));
-    EXPECT_EQ(0, wsim::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(0, wsim::CallCount("NtDeleteKey"));
     EXPECT_EQ(0, wsim::CallCount("VirtualAlloc"));
 }
 
@@ -296,7 +296,7 @@ TEST_F(TreeLimitsSimTest, DeepestTreeThePathAllowsIsDeletedWhole)
     EXPECT_EQ(1, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, "K"));
 
     EXPECT_FALSE(There("K"));
-    EXPECT_EQ(130, wsim::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(130, wsim::CallCount("NtDeleteKey"));
 }
 
 TEST_F(TreeLimitsSimTest, LevelPastThePathLimitStaysWithEveryKeyAboveIt)

@@ -219,7 +219,7 @@ TEST_F(StageLimitsSimTest, RunValueBehindAnEnumerationErrorStaysUnlogged)
 
 TEST_F(StageLimitsSimTest, TreeBehindAnEnumerationErrorIsReportedWithItsPath)
 {
-    const char tree[] = "HKCR\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}";
+    const char tree[] = "HKLM\\SOFTWARE\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}";
     wsim::CreateKey((std::string(tree) + "\\InprocServer32").c_str());
     wsim::Fail("RegEnumKeyExA", tree, ERROR_ACCESS_DENIED);
 

@@ -15,6 +15,9 @@ using namespace stage_test;
 
 namespace {
 
+// NtDeleteKey reports an NTSTATUS.
+const DWORD kStatusAccessDenied = 0xC0000022;
+
 // Each tree as the log names it, and as the machine names it.
 struct Tree {
     const char *logged;
@@ -23,7 +26,7 @@ struct Tree {
 const Tree kTrees[] = {
     {"SOFTWARE\\QELVORA\\Power Management", "HKLM\\SOFTWARE\\QELVORA\\Power Management"},
     {"SOFTWARE\\QELVORA\\Power Management", "HKCU\\SOFTWARE\\QELVORA\\Power Management"},
-    {"CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}", "HKCR\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}"},
+    {"CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}", "HKLM\\SOFTWARE\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}"},
     {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2",
      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QELVORA Wattrix2"},
 };
@@ -126,7 +129,7 @@ TEST_F(ProductSettingsSimTest, RefusedSubkeyDeletionIsReportedWithTheTreePath)
         TearDown();
         SetUp();
         std::string sub = std::string(kTrees[i].full) + "\\Sub";
-        wsim::Fail("RegDeleteKeyA", sub.c_str(), ERROR_ACCESS_DENIED);
+        wsim::Fail("NtDeleteKey", sub.c_str(), kStatusAccessDenied);
 
         RemoveProductSettings();
 
@@ -190,6 +193,68 @@ TEST_F(ProductSettingsSimTest, EarlierFailureFlagIsKept)
 
     EXPECT_EQ(1, g_errorOccurred);
     EXPECT_EQ("", Log());
+}
+
+const char kUserClassKey[] = "HKCU\\Software\\Classes\\CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}";
+
+// Through HKEY_CLASSES_ROOT the user's own copy hides the machine's
+// registration; both go.
+TEST_F(ProductSettingsSimTest, UserCopyOfTheClassDoesNotHideTheMachinesRegistration)
+{
+    wsim::PutSz((std::string(kUserClassKey) + "\\InprocServer32").c_str(), "", "user's");
+    HKEY seen;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}\\InprocServer32",
+                                           0, KEY_QUERY_VALUE, &seen));
+    char data[16] = "";
+    DWORD size = sizeof(data);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(seen, "", NULL, NULL, (LPBYTE)data, &size));
+    EXPECT_STREQ("user's", data);
+    RegCloseKey(seen);
+
+    RemoveProductSettings();
+
+    EXPECT_FALSE(wsim::KeyExists(kUserClassKey));
+    EXPECT_EQ("", Log());
+    EXPECT_EQ(0, g_errorOccurred);
+    ExpectOtherOperationsDone(-1, -1, 0);
+}
+
+// Either copy that stays gives the one line that names the class.
+TEST_F(ProductSettingsSimTest, UserCopyThatStaysIsReportedAsTheClass)
+{
+    std::string sub = std::string(kUserClassKey) + "\\Sub";
+    wsim::CreateKey(sub.c_str());
+    wsim::Fail("NtDeleteKey", sub.c_str(), kStatusAccessDenied);
+
+    RemoveProductSettings();
+
+    EXPECT_EQ(LogLine("CLSID\\{3F8A61C4-2E7B-11d1-9C5D-0000A4E7B210}", kDeleteKeyText), Log());
+    EXPECT_EQ(1, g_errorOccurred);
+    EXPECT_TRUE(wsim::KeyExists(sub.c_str()));
+    ExpectOtherOperationsDone(-1, -1, 0);
+}
+
+// A link that the user planted in the user's tree, or the tree's key made
+// a link, leads into the user's own hive alone (links into the machine's
+// are refused by Windows); it is deleted as the link, and what it names
+// stays whole.
+TEST_F(ProductSettingsSimTest, LinksInTheUsersTreeGoWithoutWhatTheyName)
+{
+    const char kTarget[] = "HKCU\\Software\\Kept";
+    wsim::PutSz((std::string(kTarget) + "\\Deep").c_str(), "v", "kept");
+    wsim::PutRegistryLink((std::string(kTrees[1].full) + "\\Link").c_str(), kTarget);
+
+    RemoveProductSettings();
+
+    EXPECT_TRUE(wsim::KeyExists((std::string(kTarget) + "\\Deep").c_str()));
+    EXPECT_EQ("", Log());
+    EXPECT_EQ(0, g_errorOccurred);
+    ExpectOtherOperationsDone(-1, -1, 0);
+
+    wsim::PutRegistryLink(kTrees[1].full, kTarget);
+    RemoveProductSettings();
+    EXPECT_FALSE(wsim::KeyExists(kTrees[1].full));
+    EXPECT_TRUE(wsim::KeyExists((std::string(kTarget) + "\\Deep").c_str()));
 }
 
 }  // namespace

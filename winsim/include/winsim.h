@@ -23,6 +23,11 @@ enum class Lang { English, Japanese };
 void Reset(Lang lang = Lang::English);
 Lang Language();
 
+// The Windows directory that GetSystemWindowsDirectoryA reports, for the
+// limits of "SystemRoot": Windows installed in a folder of that name. The
+// loader keeps finding the system's DLLs in C:\WINNT\system32.
+void SetReportedWindowsDirectory(const char *path);
+
 // Registry, read and written directly (no faults, no handles).
 bool KeyExists(const char *keyPath);
 void CreateKey(const char *keyPath);
@@ -34,6 +39,11 @@ bool GetValue(const char *keyPath, const char *name, DWORD *type, std::string *d
 // Subkeys in enumeration order; values in creation order.
 std::vector<std::string> SubkeyNames(const char *keyPath);
 std::vector<std::string> ValueNames(const char *keyPath);
+// Makes keyPath a registry link to targetPath, as REG_OPTION_CREATE_LINK
+// and a REG_LINK "SymbolicLinkValue" do. The registry calls follow it
+// (the last key not with REG_OPTION_OPEN_LINK), but never from a user's
+// hive into the machine's; this direct access never does.
+void PutRegistryLink(const char *keyPath, const char *targetPath);
 // Every key below the root, as full paths, in enumeration order.
 std::vector<std::string> AllKeys(const char *rootName);
 
@@ -45,6 +55,19 @@ bool FileExists(const char *path);
 std::string FileContents(const char *path);
 // Names of the entries of a directory, in creation order.
 std::vector<std::string> ListDir(const char *path);
+// Links an ordinary user (madeByUser) or an administrator made: a file's
+// symbolic link, followed on open unless FILE_FLAG_OPEN_REPARSE_POINT is
+// given, and a junction (an empty directory), always followed on the way
+// to a file; with the redirection trust policy on, one a user made is
+// refused with ERROR_UNTRUSTED_MOUNT_POINT. Hard links come from
+// CreateHardLinkA. The target is a full path; it need not exist.
+void PutSymbolicLink(const char *path, const char *target, bool madeByUser = true);
+void PutJunction(const char *path, const char *target, bool madeByUser = true);
+// Whether kernel32 has GetFinalPathNameByHandleA and
+// SetFileInformationByHandle (Vista and later), and the redirection trust
+// policy of SetProcessMitigationPolicy (Windows 10 and 11, 22H2 and
+// later); GetProcAddress finds them only then. Both after Reset.
+void SetNewerFileCalls(bool vistaFileCalls, bool redirectionTrust);
 // Another program holds the file open without sharing: opening, deleting
 // and renaming it fail with ERROR_SHARING_VIOLATION until it is released.
 void HoldFile(const char *path);

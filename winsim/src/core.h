@@ -21,6 +21,10 @@ void ResetFiles();
 void ResetEnvironment();
 void ResetMemory();
 
+// Whether kernel32 exports the newer file calls (see SetNewerFileCalls).
+bool HasVistaFileCalls();
+bool HasRedirectionTrust();
+
 // Whether a fault applies to a call for one more of its targets, without
 // counting the call again (detail::TakeFault counts it once).
 bool MatchFault(const char *call, const std::string &target, DWORD *error);

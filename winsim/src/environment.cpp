@@ -10,6 +10,8 @@ namespace wsim {
 namespace {
 
 std::vector<std::pair<std::string, std::string>> g_environment;
+// Where Windows is installed, as the kernel knows it (not the environment).
+std::string g_windowsDir = "C:\\WINNT";
 
 std::pair<std::string, std::string> *Variable(LPCSTR name)
 {
@@ -60,14 +62,35 @@ void ResetEnvironment()
         {"windir", "C:\\WINNT"},
     };
     g_environment.clear();
+    g_windowsDir = "C:\\WINNT";
     for (const auto &entry : kFresh)
         g_environment.emplace_back(entry[0], entry[1]);
 }
 
 }  // namespace core
+
+void SetReportedWindowsDirectory(const char *path)
+{
+    core::EnsureMachine();
+    g_windowsDir = path;
+}
+
 }  // namespace wsim
 
 using namespace wsim;
+
+// Copies out as GetSystemDirectoryA does: the length without the NUL, or,
+// when the buffer is too small, the size needed with it.
+UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size)
+{
+    if (core::Faulted("GetSystemWindowsDirectoryA", "*"))
+        return 0;
+    UINT length = (UINT)g_windowsDir.size();
+    if (buffer == nullptr || size <= length)
+        return length + 1;
+    memcpy(buffer, g_windowsDir.c_str(), length + 1);
+    return length;
+}
 
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 {

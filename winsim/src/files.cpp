@@ -20,7 +20,12 @@ struct Node {
     std::u16string shortName;  // empty when the name is a valid 8.3 name itself
     bool directory = false;
     DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-    std::string data;
+    // The file's contents, shared by every hard link to it.
+    std::shared_ptr<std::string> data = std::make_shared<std::string>();
+    // A symbolic link (a file) or a junction (a directory): the full path it
+    // leads to, and whether an ordinary user made it.
+    std::string reparseTarget;
+    bool madeByUser = false;
     Node *parent = nullptr;
     std::vector<std::shared_ptr<Node>> children;  // creation order
     bool deletePending = false;
@@ -55,6 +60,13 @@ struct FileSystem {
     // "C:" followed by "\" and each component.
     std::u16string currentDir = u"C:";
     std::vector<FileClose> closes;
+    // Set once the process asked to refuse junctions made by ordinary users.
+    bool redirectionTrust = false;
+    // Which newer kernel32 calls the system has: GetFinalPathNameByHandleA
+    // and SetFileInformationByHandle (Vista and later), and the redirection
+    // trust policy (Windows 10 and 11, 22H2 and later).
+    bool hasVistaFileCalls = true;
+    bool hasRedirectionTrust = true;
 };
 
 FileSystem g_fs;
@@ -62,6 +74,8 @@ FileSystem g_fs;
 const DWORD kReadRights = GENERIC_READ | GENERIC_ALL | 0x0001;    // FILE_READ_DATA
 const DWORD kWriteRights = GENERIC_WRITE | GENERIC_ALL | 0x0006;  // FILE_WRITE_DATA, FILE_APPEND_DATA
 const size_t kMaxComponent = 255;
+// How many links one path may pass through before Windows gives up.
+const int kMaxReparseDepth = 63;
 const char kSessionManager[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 // Where a path leads: the directory that holds (or would hold) its last
@@ -190,8 +204,41 @@ bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
     return true;
 }
 
+bool LocateAt(LPCSTR path, bool wildcards, Place *place, DWORD *error, int depth);
+
+// A junction on the way to a file is always passed through: the walk goes
+// on in the directory it leads to. With the redirection trust policy on,
+// one that an ordinary user made is refused.
+bool ThroughJunction(std::shared_ptr<Node> *dir, DWORD *error, int depth)
+{
+    if ((*dir)->reparseTarget.empty())
+        return true;
+    if (g_fs.redirectionTrust && (*dir)->madeByUser) {
+        *error = ERROR_UNTRUSTED_MOUNT_POINT;
+        return false;
+    }
+    Place target;
+    if (depth >= kMaxReparseDepth) {
+        *error = ERROR_CANT_RESOLVE_FILENAME;
+        return false;
+    }
+    if (!LocateAt((*dir)->reparseTarget.c_str(), false, &target, error, depth + 1))
+        return false;
+    if (!target.node || !target.node->directory) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    *dir = target.node;
+    return ThroughJunction(dir, error, depth + 1);
+}
+
 // Reads a path and finds where it leads.
 bool Locate(LPCSTR path, bool wildcards, Place *place, DWORD *error)
+{
+    return LocateAt(path, wildcards, place, error, 0);
+}
+
+bool LocateAt(LPCSTR path, bool wildcards, Place *place, DWORD *error, int depth)
 {
     if (!ParsePath(path, wildcards, place, error))
         return false;
@@ -203,6 +250,8 @@ bool Locate(LPCSTR path, bool wildcards, Place *place, DWORD *error)
             *error = ERROR_PATH_NOT_FOUND;
             return false;
         }
+        if (!ThroughJunction(&dir, error, depth))
+            return false;
     }
     if (parts.empty()) {
         place->parent = nullptr;
@@ -480,7 +529,7 @@ void FillFindData(const FindEntry &entry, LPWIN32_FIND_DATAA data)
 
 FindEntry EntryOf(const Node &node, const std::u16string &name)
 {
-    return FindEntry{name, node.shortName, node.attributes, (DWORD)node.data.size()};
+    return FindEntry{name, node.shortName, node.attributes, (DWORD)node.data->size()};
 }
 
 // Wildcards as FindFirstFile reads them: "*" any run of characters, "?"
@@ -589,6 +638,9 @@ void ResetFiles()
     g_fs.root->attributes = FILE_ATTRIBUTE_DIRECTORY;
     g_fs.currentDir = u"C:";
     g_fs.closes.clear();
+    g_fs.redirectionTrust = false;
+    g_fs.hasVistaFileCalls = true;
+    g_fs.hasRedirectionTrust = true;
     MakeDir("C:\\WINNT\\system32");
     MakeDir("C:\\WINNT\\Temp");
     MakeDir("C:\\Program Files", "PROGRA~1");
@@ -635,7 +687,7 @@ void PutFile(const char *path, const std::string &contents)
         node = AddNode(*dir, place.parts.back(), false);
     else if (node->directory)
         Misuse("a directory is in the way", path);
-    node->data = contents;
+    *node->data = contents;
 }
 
 bool FileExists(const char *path)
@@ -646,7 +698,7 @@ bool FileExists(const char *path)
 std::string FileContents(const char *path)
 {
     std::shared_ptr<Node> node = ExistingNode(path);
-    return node ? node->data : std::string();
+    return node ? *node->data : std::string();
 }
 
 std::vector<std::string> ListDir(const char *path)
@@ -689,16 +741,18 @@ int OpenFileHandles()
 
 using namespace wsim;
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
-                   DWORD flags, HANDLE templateFile)
+namespace wsim {
+namespace {
+
+// CreateFileA past its fault: the file at name, or, when name is a link
+// that the call follows, what the link leads to. The handle keeps the name
+// it was asked for.
+HANDLE OpenFileAt(LPCSTR name, const std::string &asked, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                  int depth)
 {
-    (void)sa;
-    (void)templateFile;
-    if (core::Faulted("CreateFileA", TargetOf(name)))
-        return INVALID_HANDLE_VALUE;
     Place place;
     DWORD error;
-    if (!Locate(name, false, &place, &error)) {
+    if (!LocateAt(name, false, &place, &error, depth)) {
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
@@ -708,10 +762,20 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         return INVALID_HANDLE_VALUE;
     }
     std::shared_ptr<Node> node = place.node;
-    // CREATE_NEW finds the name taken before it looks at what holds it.
-    if (place.parent && node && node->directory && disposition == CREATE_NEW) {
+    // CREATE_NEW finds the name taken before it looks at what holds it,
+    // a link included.
+    if (place.parent && node && (node->directory || !node->reparseTarget.empty()) && disposition == CREATE_NEW) {
         SetLastError(ERROR_FILE_EXISTS);
         return INVALID_HANDLE_VALUE;
+    }
+    // A symbolic link is followed unless the caller asks for the link
+    // itself; whatever the disposition does then happens at its target.
+    if (node && !node->directory && !node->reparseTarget.empty() && !(flags & FILE_FLAG_OPEN_REPARSE_POINT)) {
+        if (depth >= kMaxReparseDepth) {
+            SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+            return INVALID_HANDLE_VALUE;
+        }
+        return OpenFileAt(node->reparseTarget.c_str(), asked, access, share, disposition, flags, depth + 1);
     }
     if (!place.parent || (node && (node->directory || node->deletePending))) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -733,7 +797,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
             return INVALID_HANDLE_VALUE;
         }
         if (truncates)
-            node->data.clear();
+            node->data->clear();
         if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
             lastError = ERROR_ALREADY_EXISTS;
     } else {
@@ -746,9 +810,22 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         node->attributes = FILE_ATTRIBUTE_ARCHIVE | attributes;
     }
     HANDLE handle = (HANDLE)core::NextHandleValue();
-    g_fs.files[handle] = OpenFile{node, access, share, 0, TargetOf(name)};
+    g_fs.files[handle] = OpenFile{node, access, share, 0, asked};
     SetLastError(lastError);
     return handle;
+}
+
+}  // namespace
+}  // namespace wsim
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                   DWORD flags, HANDLE templateFile)
+{
+    (void)sa;
+    (void)templateFile;
+    if (core::Faulted("CreateFileA", TargetOf(name)))
+        return INVALID_HANDLE_VALUE;
+    return OpenFileAt(name, TargetOf(name), access, share, disposition, flags, 0);
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
@@ -764,7 +841,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERL
     OpenFile &open = it->second;
     if (!Wants(open.access, kWriteRights))
         return Refuse(ERROR_ACCESS_DENIED);
-    std::string &data = open.node->data;
+    std::string &data = *open.node->data;
     if (data.size() < open.position + size)
         data.resize(open.position + size, '\0');
     if (size)
@@ -788,7 +865,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
     OpenFile &open = it->second;
     if (!Wants(open.access, kReadRights))
         return Refuse(ERROR_ACCESS_DENIED);
-    const std::string &data = open.node->data;
+    const std::string &data = *open.node->data;
     DWORD available = open.position < data.size() ? (DWORD)data.size() - open.position : 0;
     DWORD count = std::min(size, available);
     if (count)
@@ -809,7 +886,197 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh)
     }
     if (sizeHigh)
         *sizeHigh = 0;
-    return (DWORD)it->second.node->data.size();
+    return (DWORD)it->second.node->data->size();
+}
+
+DWORD GetFileType(HANDLE file)
+{
+    if (g_fs.files.count(file) == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(NO_ERROR);
+    return FILE_TYPE_DISK;
+}
+
+namespace wsim {
+namespace {
+
+// Every name in the tree that holds these contents: a file's hard links.
+DWORD LinksTo(const Node &dir, const std::shared_ptr<std::string> &data)
+{
+    DWORD links = 0;
+    for (const auto &child : dir.children)
+        links += child->directory ? LinksTo(*child, data) : (child->data == data ? 1 : 0);
+    return links;
+}
+
+// The long path of a node, from the root of C: on.
+std::string PathOfNode(const Node &node)
+{
+    std::vector<const Node *> chain;
+    for (const Node *at = &node; at && at->parent; at = at->parent)
+        chain.push_back(at);
+    std::u16string path = u"C:";
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        path += u"\\" + (*it)->name;
+    if (chain.empty())
+        path += u"\\";
+    return detail::WideToAnsi(path);
+}
+
+}  // namespace
+}  // namespace wsim
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (core::Faulted("GetFileInformationByHandle", "*"))
+        return FALSE;
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    const Node &node = *it->second.node;
+    memset(info, 0, sizeof(*info));
+    info->dwFileAttributes = node.attributes | (node.reparseTarget.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
+    info->dwVolumeSerialNumber = 0x1C2B3A49;
+    info->nFileSizeLow = (DWORD)node.data->size();
+    // A name whose deletion is pending still counts until its last handle
+    // closes; one already gone from the tree counts for itself.
+    info->nNumberOfLinks = node.directory ? 1 : std::max<DWORD>(1, LinksTo(*g_fs.root, node.data));
+    info->nFileIndexLow = (DWORD)(uintptr_t)node.data.get();
+    return TRUE;
+}
+
+BOOL SetEndOfFile(HANDLE file)
+{
+    if (core::Faulted("SetEndOfFile", "*"))
+        return FALSE;
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    if (!Wants(it->second.access, kWriteRights))
+        return Refuse(ERROR_ACCESS_DENIED);
+    it->second.node->data->resize(it->second.position);
+    return TRUE;
+}
+
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, LPSECURITY_ATTRIBUTES sa)
+{
+    (void)sa;
+    if (core::Faulted("CreateHardLinkA", TargetOf(newName)))
+        return FALSE;
+    Place source, target;
+    DWORD error;
+    if (!Locate(existingName, false, &source, &error) || !Locate(newName, false, &target, &error))
+        return Refuse(error);
+    if (!source.node)
+        return Refuse(MissingError(source));
+    if (source.node->directory || !target.parent)
+        return Refuse(ERROR_ACCESS_DENIED);
+    if (target.node)
+        return Refuse(ERROR_ALREADY_EXISTS);
+    std::shared_ptr<Node> link = AddNode(*target.parent, target.leaf, false);
+    link->data = source.node->data;
+    link->attributes = source.node->attributes;
+    return TRUE;
+}
+
+namespace wsim {
+
+namespace core {
+
+bool HasVistaFileCalls()
+{
+    return g_fs.hasVistaFileCalls;
+}
+
+bool HasRedirectionTrust()
+{
+    return g_fs.hasRedirectionTrust;
+}
+
+}  // namespace core
+
+void SetNewerFileCalls(bool vistaFileCalls, bool redirectionTrust)
+{
+    core::EnsureMachine();
+    g_fs.hasVistaFileCalls = vistaFileCalls;
+    g_fs.hasRedirectionTrust = redirectionTrust;
+}
+
+void PutSymbolicLink(const char *path, const char *target, bool madeByUser)
+{
+    PutFile(path, "");
+    std::shared_ptr<Node> link = ExistingNode(path);
+    link->reparseTarget = target;
+    link->madeByUser = madeByUser;
+}
+
+void PutJunction(const char *path, const char *target, bool madeByUser)
+{
+    MakeDir(path);
+    std::shared_ptr<Node> junction = ExistingNode(path);
+    if (!junction->children.empty())
+        Misuse("a junction must be an empty directory", path);
+    junction->reparseTarget = target;
+    junction->madeByUser = madeByUser;
+}
+
+}  // namespace wsim
+
+// The path as Windows knows it, past every link: "\\?\" and the long path.
+// A buffer too small gets the size needed, its NUL counted.
+DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags)
+{
+    if (core::Faulted("GetFinalPathNameByHandleA", "*"))
+        return 0;
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    if (flags != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const Node &node = *it->second.node;
+    if (!node.parent && &node != g_fs.root.get()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    return CopyPathOut("\\\\?\\" + PathOfNode(node), path, path ? size : 0);
+}
+
+// Only the deletion of the handle's own name is modelled: it takes the
+// delete right, and the name goes when the last handle to it closes.
+BOOL SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD size)
+{
+    if (core::Faulted("SetFileInformationByHandle", "*"))
+        return FALSE;
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    if (infoClass != FileDispositionInfo || !info || size < sizeof(FILE_DISPOSITION_INFO))
+        return Refuse(ERROR_INVALID_PARAMETER);
+    if (!Wants(it->second.access, DELETE))
+        return Refuse(ERROR_ACCESS_DENIED);
+    Node &node = *it->second.node;
+    if (node.attributes & FILE_ATTRIBUTE_READONLY)
+        return Refuse(ERROR_ACCESS_DENIED);
+    node.deletePending = ((FILE_DISPOSITION_INFO *)info)->DeleteFile != 0;
+    return TRUE;
+}
+
+// Only the redirection trust policy is modelled, and only where the
+// system has it (Windows 10 and 11, 22H2 and later).
+BOOL SetProcessMitigationPolicy(int policy, LPVOID buffer, SIZE_T size)
+{
+    if (core::Faulted("SetProcessMitigationPolicy", "*"))
+        return FALSE;
+    if (policy != ProcessRedirectionTrustPolicy || !g_fs.hasRedirectionTrust || !buffer || size != sizeof(DWORD))
+        return Refuse(ERROR_INVALID_PARAMETER);
+    g_fs.redirectionTrust = (*(DWORD *)buffer & 1) != 0;
+    return TRUE;
 }
 
 BOOL CloseHandle(HANDLE handle)

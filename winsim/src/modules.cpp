@@ -2,6 +2,7 @@
 // name is found, and the functions that the system's DLLs export.
 #include <algorithm>
 
+#include "core.h"
 #include "desktop_internal.h"
 #include "winsim.h"
 
@@ -260,6 +261,8 @@ std::vector<Export> ExportsOf(const Module &module)
     }
     if (detail::SameName(file, "comctl32.dll"))
         return {{"InitCommonControls", AsFarProc(&InitCommonControls)}};
+    if (detail::SameName(file, "ntdll.dll"))
+        return {{"NtDeleteKey", AsFarProc(&NtDeleteKey)}};
     if (!detail::SameName(file, "kernel32.dll"))
         return {};
     std::vector<Export> kernel = {{"LoadLibraryA", AsFarProc(&LoadLibraryA)},
@@ -269,6 +272,15 @@ std::vector<Export> ExportsOf(const Module &module)
         kernel.push_back({"SetDllDirectoryA", AsFarProc(&SetDllDirectoryA)});
     if (S().hasSetDefaultDllDirectories)
         kernel.push_back({"SetDefaultDllDirectories", AsFarProc(&SetDefaultDllDirectories)});
+    // Without the newer file calls the system stands for 2000 or XP, which
+    // lack the mitigation policies too; with them but without the
+    // redirection trust policy, for Windows 8 to 10 before 22H2, which
+    // have the call and refuse that policy.
+    if (core::HasVistaFileCalls()) {
+        kernel.push_back({"GetFinalPathNameByHandleA", AsFarProc(&GetFinalPathNameByHandleA)});
+        kernel.push_back({"SetFileInformationByHandle", AsFarProc(&SetFileInformationByHandle)});
+        kernel.push_back({"SetProcessMitigationPolicy", AsFarProc(&SetProcessMitigationPolicy)});
+    }
     return kernel;
 }
 
@@ -278,6 +290,10 @@ void LoadProgramImports()
 {
     State &s = S();
     s.modules.push_back({reinterpret_cast<HMODULE>(kImageBase), s.programPath, false, 1});
+    // ntdll is mapped into every process before its first instruction;
+    // the loader never searches for it.
+    s.modules.push_back({reinterpret_cast<HMODULE>(s.nextModule), std::string(kSystemDir) + "\\ntdll.dll", false, 1});
+    s.nextModule += 0x10000;
     for (const char *import : kProgramImports)
         Map(import, std::string(kSystemDir) + "\\" + import, false);
 }

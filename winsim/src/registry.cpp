@@ -28,6 +28,8 @@ struct Key {
     std::vector<Value> values;                   // creation order
     bool deleted = false;
     bool pinned = false;  // stands behind a predefined handle; never deleted
+    // A link: opening it opens the key its "SymbolicLinkValue" names.
+    bool link = false;
 };
 
 struct OpenKey {
@@ -48,6 +50,9 @@ Registry g_reg;
 
 const char kUserSid[] = "S-1-5-21-1004336348-1177238915-682003330-500";
 const size_t kMaxKeyNameLength = 255;
+const char16_t kLinkValue[] = u"SymbolicLinkValue";
+// How many links one open may pass through.
+const int kMaxLinkDepth = 16;
 
 bool IsPredefined(HKEY key)
 {
@@ -240,6 +245,145 @@ std::shared_ptr<Key> CreatePath(std::shared_ptr<Key> key, const std::vector<std:
         key = child;
     }
     return key;
+}
+
+Key *RootOf(const Key &key)
+{
+    const Key *at = &key;
+    while (at->parent)
+        at = at->parent;
+    return const_cast<Key *>(at);
+}
+
+// The key a link names, as "\REGISTRY\MACHINE\..." or "\REGISTRY\USER\...";
+// null when the value is missing, malformed or names no existing key.
+std::shared_ptr<Key> LinkTarget(Key &link)
+{
+    Value *value = FindValue(link, kLinkValue);
+    if (!value || value->type != REG_LINK || value->data.size() % 2 != 0)
+        return nullptr;
+    std::u16string target;
+    for (size_t i = 0; i + 1 < value->data.size(); i += 2)
+        target.push_back((char16_t)((BYTE)value->data[i] | ((BYTE)value->data[i + 1] << 8)));
+    while (!target.empty() && target.back() == 0)
+        target.pop_back();
+    std::vector<std::u16string> parts;
+    size_t start = 0;
+    while (start <= target.size()) {
+        size_t end = target.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = target.size();
+        if (end > start)
+            parts.push_back(target.substr(start, end - start));
+        start = end + 1;
+    }
+    if (parts.size() < 2 || !detail::SameWideName(parts[0], u"REGISTRY"))
+        return nullptr;
+    std::shared_ptr<Key> root;
+    if (detail::SameWideName(parts[1], u"MACHINE"))
+        root = g_reg.machine;
+    else if (detail::SameWideName(parts[1], u"USER"))
+        root = g_reg.users;
+    else
+        return nullptr;
+    return Walk(root, std::vector<std::u16string>(parts.begin() + 2, parts.end()));
+}
+
+// Goes from a link to the key it names. Since MS10-021 a link in a user's
+// hive may not lead into the machine's hive: the open is refused.
+LONG FollowLink(std::shared_ptr<Key> *key, int *depth)
+{
+    while ((*key)->link) {
+        if (++*depth > kMaxLinkDepth)
+            return ERROR_CANT_RESOLVE_FILENAME;
+        std::shared_ptr<Key> target = LinkTarget(**key);
+        if (!target)
+            return ERROR_FILE_NOT_FOUND;
+        if (RootOf(**key) == g_reg.users.get() && RootOf(*target) == g_reg.machine.get())
+            return ERROR_ACCESS_DENIED;
+        *key = target;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The user's own copy of a path under HKEY_CLASSES_ROOT: Windows shows
+// HKCU\Software\Classes before the machine's classes.
+// Only paths given from the predefined handle itself are merged.
+std::shared_ptr<Key> UserClassesCopy(HKEY handle, const std::vector<std::u16string> &parts)
+{
+    if (handle != HKEY_CLASSES_ROOT || parts.empty() || !g_reg.currentUser)
+        return nullptr;
+    std::shared_ptr<Key> classes = Walk(g_reg.currentUser, {u"Software", u"Classes"});
+    return classes ? Walk(classes, parts) : nullptr;
+}
+
+// Walks a path as the registry calls do: every link on the way is
+// followed, the last key's too unless openLink asks for the link itself.
+LONG WalkFollowing(HKEY handle, std::shared_ptr<Key> base, const std::vector<std::u16string> &parts, bool openLink,
+                   std::shared_ptr<Key> *found)
+{
+    int depth = 0;
+    std::shared_ptr<Key> key = base;
+    if (std::shared_ptr<Key> copy = UserClassesCopy(handle, parts))
+        key = copy;
+    else
+        for (size_t i = 0; i < parts.size(); i++) {
+            key = FindChild(*key, parts[i]);
+            if (!key)
+                return ERROR_FILE_NOT_FOUND;
+            if (i + 1 < parts.size() || !openLink) {
+                LONG error = FollowLink(&key, &depth);
+                if (error != ERROR_SUCCESS)
+                    return error;
+            }
+        }
+    *found = key;
+    return ERROR_SUCCESS;
+}
+
+// Creates what is missing of a path, following the links on the way.
+LONG CreateFollowing(HKEY handle, std::shared_ptr<Key> base, const std::vector<std::u16string> &parts,
+                     bool createLink, std::shared_ptr<Key> *found, bool *created)
+{
+    int depth = 0;
+    *created = false;
+    std::shared_ptr<Key> key = base;
+    if (std::shared_ptr<Key> copy = UserClassesCopy(handle, parts)) {
+        *found = copy;
+        return createLink ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+    }
+    for (size_t i = 0; i < parts.size(); i++) {
+        std::shared_ptr<Key> child = FindChild(*key, parts[i]);
+        bool last = i + 1 == parts.size();
+        if (!child) {
+            child = AddChild(*key, parts[i]);
+            *created = true;
+        } else if (last && createLink) {
+            return ERROR_ALREADY_EXISTS;
+        } else {
+            LONG error = FollowLink(&child, &depth);
+            if (error != ERROR_SUCCESS)
+                return error;
+        }
+        key = child;
+    }
+    if (createLink && *created)
+        key->link = true;
+    *found = key;
+    return ERROR_SUCCESS;
+}
+
+void RemoveKey(const std::shared_ptr<Key> &target)
+{
+    Key *parent = target->parent;
+    for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
+        if (*it == target) {
+            parent->children.erase(it);
+            break;
+        }
+    }
+    target->deleted = true;
+    target->parent = nullptr;
 }
 
 bool IsStringType(DWORD type)
@@ -455,6 +599,34 @@ std::vector<std::string> AllKeys(const char *rootName)
     return keys;
 }
 
+void PutRegistryLink(const char *keyPath, const char *targetPath)
+{
+    std::shared_ptr<Key> link = KeyCreatedAt(keyPath);
+    if (!link->children.empty())
+        Misuse("a link must have no subkeys", keyPath);
+    std::shared_ptr<Key> root;
+    std::string rootName;
+    std::vector<std::u16string> parts;
+    if (!ParseFullPath(targetPath, &root, &rootName, &parts))
+        Misuse("not a registry path", targetPath);
+    std::u16string target = root == g_reg.machine ? u"\\REGISTRY\\MACHINE" : u"\\REGISTRY\\USER";
+    std::vector<const Key *> chain;
+    for (const Key *at = root.get(); at->parent; at = at->parent)
+        chain.push_back(at);
+    for (auto at = chain.rbegin(); at != chain.rend(); ++at)
+        target += u"\\" + (*at)->name;
+    for (const std::u16string &part : parts)
+        target += u"\\" + part;
+    std::string bytes;
+    for (char16_t c : target) {
+        bytes.push_back((char)(c & 0xFF));
+        bytes.push_back((char)(c >> 8));
+    }
+    link->link = true;
+    link->values.clear();
+    SetValue(*link, kLinkValue, REG_LINK, bytes.data(), (DWORD)bytes.size());
+}
+
 int OpenKeyHandles()
 {
     core::EnsureMachine();
@@ -467,7 +639,6 @@ using namespace wsim;
 
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    (void)options;
     LONG error;
     if (Faulted("RegOpenKeyExA", TargetPath(key, subKey), &error))
         return error;
@@ -482,9 +653,10 @@ LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHK
     std::vector<std::u16string> parts;
     if (!SplitPath(subKey, &parts))
         return ERROR_BAD_PATHNAME;
-    std::shared_ptr<Key> found = Walk(base, parts);
-    if (!found)
-        return ERROR_FILE_NOT_FOUND;
+    std::shared_ptr<Key> found;
+    error = WalkFollowing(key, base, parts, (options & REG_OPTION_OPEN_LINK) != 0, &found);
+    if (error != ERROR_SUCCESS)
+        return error;
     *result = NewHandle(found, access, JoinPath(basePath, parts));
     return ERROR_SUCCESS;
 }
@@ -494,7 +666,6 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className
 {
     (void)reserved;
     (void)className;
-    (void)options;
     (void)sa;
     LONG error;
     if (Faulted("RegCreateKeyExA", TargetPath(key, subKey), &error))
@@ -515,9 +686,11 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className
     // Creation is checked against the key's security, not against the
     // rights the parent's handle was opened with: a handle opened to read
     // creates subkeys too.
-    std::shared_ptr<Key> existing = Walk(base, parts);
+    std::shared_ptr<Key> target;
     bool created = false;
-    std::shared_ptr<Key> target = existing ? existing : CreatePath(base, parts, &created);
+    error = CreateFollowing(key, base, parts, (options & REG_OPTION_CREATE_LINK) != 0, &target, &created);
+    if (error != ERROR_SUCCESS)
+        return error;
     *result = NewHandle(target, access, JoinPath(basePath, parts));
     if (disposition)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -680,21 +853,42 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
     std::vector<std::u16string> parts;
     if (!SplitPath(subKey, &parts))
         return ERROR_BAD_PATHNAME;
-    std::shared_ptr<Key> target = Walk(base, parts);
-    if (!target)
-        return ERROR_FILE_NOT_FOUND;
+    // The name is opened as any open would, so a link at it leads the
+    // deletion to its target.
+    std::shared_ptr<Key> target;
+    error = WalkFollowing(key, base, parts, false, &target);
+    if (error != ERROR_SUCCESS)
+        return error;
     if (target->pinned || !target->children.empty())
         return ERROR_ACCESS_DENIED;
-    Key *parent = target->parent;
-    for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
-        if (*it == target) {
-            parent->children.erase(it);
-            break;
-        }
-    }
-    target->deleted = true;
-    target->parent = nullptr;
+    RemoveKey(target);
     return ERROR_SUCCESS;
+}
+
+// NTSTATUS values of the deletion.
+const LONG kStatusInvalidHandle = (LONG)0xC0000008;
+const LONG kStatusAccessDenied = (LONG)0xC0000022;
+const LONG kStatusCannotDelete = (LONG)0xC0000121;
+const LONG kStatusKeyDeleted = (LONG)0xC000017C;
+
+LONG NtDeleteKey(HANDLE handle)
+{
+    LONG error;
+    HKEY key = (HKEY)handle;
+    if (Faulted("NtDeleteKey", HandlePath(key), &error))
+        return error;
+    auto it = g_reg.handles.find(key);
+    if (it == g_reg.handles.end())
+        return kStatusInvalidHandle;
+    if (!(it->second.access & DELETE))
+        return kStatusAccessDenied;
+    std::shared_ptr<Key> target = it->second.key;
+    if (target->deleted)
+        return kStatusKeyDeleted;
+    if (target->pinned || !target->children.empty())
+        return kStatusCannotDelete;
+    RemoveKey(target);
+    return 0;
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name)

@@ -18,6 +18,7 @@
 
 typedef int BOOL;
 typedef unsigned char BYTE;
+typedef unsigned char BOOLEAN;
 typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
@@ -166,6 +167,9 @@ typedef struct _LUID {
 #define ERROR_DIRECTORY 267L
 #define ERROR_INVALID_ADDRESS 487L
 #define ERROR_NOACCESS 998L
+#define ERROR_UNTRUSTED_MOUNT_POINT 448L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
+#define ERROR_NOT_A_REPARSE_POINT 4390L
 
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)

@@ -23,6 +23,11 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define FILE_BEGIN 0
@@ -55,6 +60,30 @@ typedef WIN32_FIND_DATAA WIN32_FIND_DATA;
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+// The classes of SetFileInformationByHandle; only the deletion of a name
+// is modelled.
+#define FileDispositionInfo 4
+typedef struct _FILE_DISPOSITION_INFO {
+    BOOLEAN DeleteFile;
+} FILE_DISPOSITION_INFO;
+
+// The policy classes of SetProcessMitigationPolicy; only the one that
+// refuses links made by less trusted users is modelled.
+#define ProcessRedirectionTrustPolicy 16
+
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
 
@@ -71,6 +100,14 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+DWORD GetFileType(HANDLE file);
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info);
+BOOL SetEndOfFile(HANDLE file);
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, LPSECURITY_ATTRIBUTES sa);
+// Vista and later: the program looks them up in kernel32 at run time.
+DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+BOOL SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD size);
+BOOL SetProcessMitigationPolicy(int policy, LPVOID buffer, SIZE_T size);
 BOOL CloseHandle(HANDLE handle);
 HANDLE FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
@@ -106,6 +143,7 @@ BOOL FreeLibrary(HMODULE module);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size);
 BOOL SetDllDirectoryA(LPCSTR path);
 BOOL SetDefaultDllDirectories(DWORD directoryFlags);
 BOOL SetCurrentDirectoryA(LPCSTR path);
