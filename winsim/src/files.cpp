@@ -569,14 +569,19 @@ bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error)
         *error = MissingError(place);
         return false;
     }
+    // Each component as the directory that holds it names it: a junction
+    // on the way keeps its own name, as the path does.
     std::u16string result = place.drive;
-    std::vector<const Node *> chain;
-    for (const Node *node = place.node.get(); node && node->parent; node = node->parent)
-        chain.push_back(node);
-    std::reverse(chain.begin(), chain.end());
-    for (const Node *node : chain)
-        result += u"\\" + (longForm || node->shortName.empty() ? node->name : node->shortName);
-    if (chain.empty() || place.trailingSlash)
+    std::shared_ptr<Node> dir = g_fs.root;
+    for (const std::u16string &part : place.parts) {
+        std::shared_ptr<Node> node = Child(*dir, part);
+        if (!node || (node != place.node && !ThroughJunction(&node, error, 0)))
+            return false;
+        std::shared_ptr<Node> named = Child(*dir, part);
+        result += u"\\" + (longForm || named->shortName.empty() ? named->name : named->shortName);
+        dir = node;
+    }
+    if (place.parts.empty() || place.trailingSlash)
         result += u"\\";
     *out = detail::WideToAnsi(result);
     return true;
@@ -1248,7 +1253,7 @@ DWORD GetFileAttributesA(LPCSTR name)
         SetLastError(MissingError(place));
         return INVALID_FILE_ATTRIBUTES;
     }
-    return place.node->attributes;
+    return place.node->attributes | (place.node->reparseTarget.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size)

@@ -1,0 +1,148 @@
+// The log in a temporary directory where the user may have planted links:
+// whatever is at the log's name, no other file is emptied, written,
+// created or deleted. Wine follows a symbolic link even when asked not to
+// and has no junctions of its own, so these cases are shown here.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "common/common.h"
+#include "common/globals.h"
+#include "support/machine.h"
+#include "winsim.h"
+
+namespace {
+
+const char kLogName[] = "QWUNLOG.LOG";
+const char kTempDir[] = "C:\\Documents and Settings\\Administrator\\Local Settings\\Temp";
+const char kLog[] = "C:\\Documents and Settings\\Administrator\\Local Settings\\Temp\\QWUNLOG.LOG";
+const char kMachineFile[] = "C:\\WINNT\\system32\\config\\SAM.LOG";
+const char kMachineDir[] = "C:\\WINNT\\system32\\config";
+
+class LogLinksSimTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetTestMachine();
+        CloseUninstallLog();
+        wsim::PutFile(kMachineFile, "the machine's");
+    }
+    void TearDown() override
+    {
+        CloseUninstallLog();
+        EXPECT_EQ(0, wsim::OpenFileHandles());
+    }
+
+    // Writes a line and closes the log; what the log's own file then holds.
+    std::string WriteAndClose()
+    {
+        WriteUninstallLog("object", "message");
+        CloseUninstallLog();
+        return wsim::FileContents(kLog);
+    }
+
+    // The temporary directory (empty) made a junction into another folder.
+    void TempDirLeadsInto(const char *target) { wsim::PutJunction(kTempDir, target); }
+};
+
+const char kLine[] = "object     :message \r\n";
+
+// The name is removed as the link it is; a fresh plain log takes its place.
+TEST_F(LogLinksSimTest, HardLinkAtTheLogsNameLeavesItsOtherNameAlone)
+{
+    ASSERT_TRUE(CreateHardLinkA(kLog, kMachineFile, NULL));
+    ASSERT_EQ("the machine's", wsim::FileContents(kLog));
+
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ(kLine, WriteAndClose());
+    EXPECT_EQ("the machine's", wsim::FileContents(kMachineFile));
+}
+
+TEST_F(LogLinksSimTest, SymbolicLinkAtTheLogsNameIsReplacedNotFollowed)
+{
+    wsim::PutSymbolicLink(kLog, kMachineFile);
+    wsim::PutSymbolicLink((std::string(kTempDir) + "\\dangling.log").c_str(), "C:\\WINNT\\system32\\planted.dll");
+    std::vector<std::string> machineFiles = wsim::ListDir("C:\\WINNT\\system32");
+
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ(kLine, WriteAndClose());
+    EXPECT_EQ("the machine's", wsim::FileContents(kMachineFile));
+    EXPECT_EQ(0u, GetFileAttributesA(kLog) & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(machineFiles, wsim::ListDir("C:\\WINNT\\system32"));
+}
+
+TEST_F(LogLinksSimTest, DanglingSymbolicLinkCreatesNothingWhereItPoints)
+{
+    const char kTarget[] = "C:\\WINNT\\system32\\QWUNLOG.DLL";
+    wsim::PutSymbolicLink(kLog, kTarget);
+
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ(kLine, WriteAndClose());
+    EXPECT_FALSE(wsim::FileExists(kTarget));
+}
+
+// A junction on the way is followed by every open; a log made there is
+// deleted again through its handle, and the log is unavailable.
+TEST_F(LogLinksSimTest, LogThatWouldLandInAnotherFolderIsUnavailable)
+{
+    TempDirLeadsInto(kMachineDir);
+    std::vector<std::string> machineFiles = wsim::ListDir(kMachineDir);
+
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ(0, WriteUninstallLog("object", "message"));
+    EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir));
+}
+
+// A file of that name already there is closed untouched.
+TEST_F(LogLinksSimTest, ExistingFileInAnotherFolderIsNotEmptied)
+{
+    wsim::PutFile("C:\\WINNT\\system32\\config\\QWUNLOG.LOG", "the machine's");
+    TempDirLeadsInto(kMachineDir);
+
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ("the machine's", wsim::FileContents("C:\\WINNT\\system32\\config\\QWUNLOG.LOG"));
+}
+
+// With the redirection trust policy on, Windows refuses the user's junction
+// itself; the log is unavailable and nothing is made behind it.
+TEST_F(LogLinksSimTest, RedirectionTrustRefusesTheUsersJunction)
+{
+    TempDirLeadsInto(kMachineDir);
+    std::vector<std::string> machineFiles = wsim::ListDir(kMachineDir);
+    TrustNoRedirection();
+
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+
+    // Refused at the open: no handle was ever looked at.
+    EXPECT_EQ(0, wsim::CallCount("GetFinalPathNameByHandleA"));
+    EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir));
+}
+
+// Windows 2000 and XP: no final path and no deletion through a handle. A
+// plain log is made and emptied as ever; a hard link at the name cannot be
+// removed, so the log is unavailable and the other name stays whole.
+TEST_F(LogLinksSimTest, WithoutTheNewerCallsAPlainLogWorksAndALinkIsLeftAlone)
+{
+    wsim::SetNewerFileCalls(false, false);
+    TrustNoRedirection();
+    wsim::PutFile(kLog, "an older log");
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+    EXPECT_EQ(kLine, WriteAndClose());
+
+    ASSERT_TRUE(DeleteFileA(kLog));
+    ASSERT_TRUE(CreateHardLinkA(kLog, kMachineFile, NULL));
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+    EXPECT_EQ("the machine's", wsim::FileContents(kMachineFile));
+    EXPECT_EQ(0, wsim::CallCount("GetFinalPathNameByHandleA"));
+    EXPECT_EQ(0, wsim::CallCount("SetFileInformationByHandle"));
+    EXPECT_EQ(0, wsim::CallCount("SetProcessMitigationPolicy"));
+}
+
+}  // namespace
