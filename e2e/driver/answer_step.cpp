@@ -3,7 +3,7 @@
 // dialog, and writes what it saw into a transcript that the scenario
 // compares line by line.
 //
-//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] [-o FILE] [-w IMAGE]
+//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] [-o FILE] [-w IMAGE] [-m FILE]
 //       PROGRAM [ARGUMENTS]
 //
 // ANSWERS is a comma-separated list of OK, Cancel, Yes, No, or "none";
@@ -18,6 +18,10 @@
 // as the list of installed programs starts an uninstaller and waits for
 // it: the process of that image file name (say QWUNINST.EXE) that the
 // program starts is looked for while it runs, and its end is recorded too.
+// -m FILE is for a program on the Unix side (a shell that starts Wine's
+// launcher, which starts a process from outside, as a log-on does):
+// Windows gets no handle to wait for, so the run lasts until that program
+// has written the record FILE, its last act.
 //
 // The program's windows are recognised by their caption, the program's
 // title; those of the dialog class are either its progress dialog (it has
@@ -86,6 +90,8 @@ static HWND g_dialog;
 static char g_lastStatus[TEXT_SIZE];
 static int g_lastBar = -1;
 static const char *g_childImage;
+// With -m: the record whose appearance ends the run.
+static char g_marker[MAX_PATH];
 static HANDLE g_child;
 
 static void Record(const char *tag, const char *utf8)
@@ -419,7 +425,14 @@ static void ResetWatch(void)
     g_lastStatus[0] = '\0';
     g_lastBar = -1;
     g_childImage = NULL;
+    g_marker[0] = '\0';
     g_child = NULL;
+}
+
+// 1 while a run given -m has not yet written its record.
+static int AwaitingMarker(void)
+{
+    return g_marker[0] != '\0' && !PathExists(g_marker);
 }
 
 // Looks for the process of image g_childImage that the parent started;
@@ -485,7 +498,12 @@ static int Watch(const PROCESS_INFORMATION *process)
 {
     DWORD started = GetTickCount();
 
-    while (WaitForSingleObject(process->hProcess, POLL_MS) == WAIT_TIMEOUT) {
+    for (;;) {
+        DWORD wait = WaitForSingleObject(process->hProcess, POLL_MS);
+        if (wait != WAIT_TIMEOUT && !AwaitingMarker())
+            break;
+        if (wait == WAIT_FAILED)
+            Sleep(POLL_MS);
         if (GetTickCount() - started > TIMEOUT_MS) {
             Record("", "timeout");
             TerminateProcess(process->hProcess, 1);
@@ -548,6 +566,11 @@ int RunStep(int argc, char **argv)
             outputName = argv[i + 1];
         else if (strcmp(argv[i], "-w") == 0)
             g_childImage = argv[i + 1];
+        else if (strcmp(argv[i], "-m") == 0) {
+            if (!RecordPath(argv[i + 1], g_marker))
+                return 0;
+            DeleteFileA(g_marker);
+        }
         else
             return 0;
     }
@@ -579,7 +602,8 @@ int RunStep(int argc, char **argv)
     if (output != INVALID_HANDLE_VALUE)
         CloseHandle(output);
     ended = Watch(&process);
-    if (ended) {
+    // A program on the Unix side has no exit code here; its record has.
+    if (ended && g_marker[0] == '\0') {
         GetExitCodeProcess(process.hProcess, &exitCode);
         snprintf(line, sizeof(line), "%lu", (unsigned long)exitCode);
         Record("exit: ", line);

@@ -148,6 +148,10 @@ static int RunWords(int argc, LPWSTR *wargv, char **argv)
         return RemoveStep(argc, argv);
     if (strcmp(step, "keep") == 0)
         return KeepStep(argc, argv);
+    if (strcmp(step, "reglink") == 0)
+        return RegLinkStep(argc, argv);
+    if (strcmp(step, "userenv") == 0)
+        return UserEnvStep(argc, argv);
     printf("unknown step %s\n", step);
     return 0;
 }

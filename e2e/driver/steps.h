@@ -29,6 +29,14 @@ int SnapshotStep(int argc, char **argv);
 // (companion_step.cpp).
 int CompanionStep(int argc, LPWSTR *wargv);
 
+// reglink KEY TARGET: HKCU\KEY made a registry link to HKLM\TARGET, as
+// the user's own programs can (link_step.cpp).
+int RegLinkStep(int argc, char **argv);
+
+// userenv NAME [VALUE]: a variable of HKCU\Environment set or removed
+// (link_step.cpp).
+int UserEnvStep(int argc, char **argv);
+
 // hold NAME PATH: keeps the file open without sharing (hold_step.cpp).
 int HoldStep(int argc, char **argv);
 
@@ -38,7 +46,7 @@ int StopHold(LPCSTR name);
 void StopAllCompanions(void);
 void StopAllHolds(void);
 
-// run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... PROGRAM [ARGUMENTS]:
+// run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-w IMAGE] [-m FILE] PROGRAM [ARGUMENTS]:
 // starts the program, answers its message boxes, watches its progress
 // dialog and writes the transcript NAME.txt (answer_step.cpp).
 int RunStep(int argc, char **argv);
