@@ -862,6 +862,129 @@ void DoHoldFile()
     }
 }
 
+// ---- Links and handles, as the log is opened -----------------------------
+
+typedef DWORD(WINAPI *FinalPathProc)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+typedef BOOL(WINAPI *SetInformationProc)(HANDLE file, int infoClass, LPVOID info, DWORD size);
+typedef LONG(WINAPI *DeleteKeyProc)(HANDLE key);
+
+FARPROC SystemCall(const char *module, const char *name)
+{
+    HMODULE handle = GetModuleHandleA(module);
+    return handle ? GetProcAddress(handle, name) : NULL;
+}
+
+// The second name of a file has a name of its own, never moved over or
+// onto: Wine renames one hard link onto another of the same file as POSIX
+// rename does, with success and both names left, where Windows finds the
+// name taken.
+const char kLinkName[] = "hard.lnk";
+
+void DoHardLink()
+{
+    const char *name = kLinkName;
+    const char *existing = Pick(kFileNames);
+    if (DeletePending(existing))
+        return;
+    char path[MAX_PATH], existingPath[MAX_PATH];
+    FullPath(name, path, sizeof(path));
+    FullPath(existing, existingPath, sizeof(existingPath));
+    // The program never makes links, and what follows depends only on
+    // whether one was made: the error of a refusal is left out (for a
+    // missing folder Wine 8 says ERROR_FILE_NOT_FOUND).
+    Say("CreateHardLinkA \"%s\" \"%s\" -> %d", name, existing, CreateHardLinkA(path, existingPath, NULL));
+}
+
+// The final path, with the scratch directory's long form taken out so
+// that nothing printed depends on where it is.
+void SayFinalPath(HANDLE file, const char *name)
+{
+    FinalPathProc finalPath = (FinalPathProc)(void *)SystemCall("kernel32.dll", "GetFinalPathNameByHandleA");
+    char longDir[MAX_PATH], path[MAX_PATH + 16];
+    DWORD dirLength = GetLongPathNameA(g_dir, longDir, sizeof(longDir));
+    if (!finalPath || dirLength == 0 || dirLength >= sizeof(longDir))
+        return;
+    // Too small a buffer gets the size needed, its NUL counted, as
+    // documented; Wine 8's ANSI call leaves the NUL out. Only that it
+    // asks for more is compared.
+    bool asksMore = finalPath(file, path, 4, 0) > 4;
+    DWORD length = finalPath(file, path, sizeof(path), 0);
+    const char *rest = "(elsewhere)";
+    if (length > 4 + dirLength && length < sizeof(path) && !strncmp(path, "\\\\?\\", 4)) {
+        char head[MAX_PATH];
+        lstrcpynA(head, path + 4, (int)dirLength + 1);
+        if (!lstrcmpiA(head, longDir))
+            rest = path + 4 + dirLength;
+    }
+    Say("GetFinalPathNameByHandleA \"%s\" -> %d %lu \\\\?\\<scratch>%s", name, asksMore,
+        (unsigned long)(length - dirLength), rest);
+}
+
+// Opened as the log is: created only when new, else opened as it stands,
+// never through a link; looked at; now and then emptied or deleted
+// through the handle.
+void DoOpenAsItself()
+{
+    const char *name = Below(4) ? Pick(kFileNames) : kLinkName;
+    if (DeletePending(name))
+        return;
+    DWORD disposition = Below(2) ? CREATE_NEW : OPEN_EXISTING;
+    char path[MAX_PATH];
+    FullPath(name, path, sizeof(path));
+    SetLastError(0xDEADBEEF);
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, NULL, disposition,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    Say("CreateFileA as itself \"%s\" disposition=%lu -> %s error=%lu", name, (unsigned long)disposition,
+        file == INVALID_HANDLE_VALUE ? "failed" : "opened", (unsigned long)GetLastError());
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(file, &info);
+    Say("GetFileType %lu GetFileInformationByHandle -> %d attributes=%lx size=%lu links=%lu",
+        (unsigned long)GetFileType(file), ok, ok ? (unsigned long)info.dwFileAttributes : 0UL,
+        ok ? (unsigned long)info.nFileSizeLow : 0UL, ok ? (unsigned long)info.nNumberOfLinks : 0UL);
+    SayFinalPath(file, name);
+    switch (Below(3)) {
+    case 0:
+        Say("SetEndOfFile -> %d", SetEndOfFile(file));
+        break;
+    case 1: {
+        SetInformationProc setInformation =
+            (SetInformationProc)(void *)SystemCall("kernel32.dll", "SetFileInformationByHandle");
+        BOOLEAN deleteFile = TRUE;
+        if (!setInformation)
+            break;
+        BOOL deleted = setInformation(file, 4, &deleteFile, sizeof(deleteFile));
+        Say("SetFileInformationByHandle delete -> %d", deleted);
+        // The held handle keeps the name until it closes, as after DeleteFileA.
+        if (deleted && g_heldFile != INVALID_HANDLE_VALUE && SameFile(name, g_heldFileName))
+            g_heldDeleted = true;
+        break;
+    }
+    default:
+        break;
+    }
+    CloseHandle(file);
+    Say("after close \"%s\" attributes=%lx", name, (unsigned long)GetFileAttributesA(path));
+}
+
+// A key opened as the link it may be, and deleted through that handle.
+void DoDeleteThroughHandle()
+{
+    const char *path = Pick(kKeyPaths);
+    HKEY key;
+    LONG rc = RegOpenKeyExA(g_root, path, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key);
+    Say("RegOpenKeyExA as itself \"%s\" -> %ld", path, (long)rc);
+    if (rc != ERROR_SUCCESS)
+        return;
+    // A key with subkeys stays: Windows says STATUS_CANNOT_DELETE, Wine 8
+    // STATUS_ACCESS_DENIED. Only whether it went is compared.
+    DeleteKeyProc deleteKey = (DeleteKeyProc)(void *)SystemCall("ntdll.dll", "NtDeleteKey");
+    if (deleteKey)
+        Say("NtDeleteKey \"%s\" -> %s", path, deleteKey(key) == 0 ? "deleted" : "refused");
+    RegCloseKey(key);
+}
+
 // ---- The scratch places --------------------------------------------------
 
 void RemoveKeyTree(HKEY parent, const char *path)
@@ -964,7 +1087,8 @@ const Call kCalls[] = {
     DoCreateKey, DoCreateKey, DoOpenKey,   DoSetValue,  DoSetValue,    DoSetValue,   DoQueryValue,
     DoQueryValue, DoEnumValues, DoEnumKeys, DoEnumRoot,  DoDeleteValue, DoDeleteKey,  DoQueryInfo,
     DoHoldKey,   DoUseHeldKey, DoUseHeldKey, DoWriteFile, DoWriteFile,   DoReadFile,   DoMove,
-    DoMove,      DoDeleteFile, DoDirectory, DoAttributes, DoFind,       DoHoldFile,
+    DoMove,      DoDeleteFile, DoDirectory, DoAttributes, DoFind,       DoHoldFile,   DoHardLink,
+    DoOpenAsItself, DoOpenAsItself, DoDeleteThroughHandle,
 };
 
 bool ParseNumber(const char *text, DWORD *number)

@@ -146,4 +146,17 @@ TEST_F(FoundFilesTest, ExclusiveOpenStillRefusesDataAccess)
     CloseHandle(first);
 }
 
+// Sharing belongs to the file, not to the name: an exclusive open through
+// one hard link refuses an open through the other.
+TEST_F(FoundFilesTest, ExclusiveOpenRefusesTheFileThroughItsOtherName)
+{
+    HANDLE first = Open(File("f.txt"), GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, first);
+    ASSERT_TRUE(CreateHardLinkA(File("g.txt").c_str(), File("f.txt").c_str(), NULL));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(File("g.txt"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    CloseHandle(first);
+}
+
 }  // namespace

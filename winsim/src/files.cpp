@@ -387,8 +387,9 @@ bool SharingAllows(const Node &node, DWORD access, DWORD share)
                                   !(share & FILE_SHARE_WRITE)))
         return false;
     for (const auto &entry : g_fs.files) {
+        // Sharing is the file's, whichever of its hard links an open used.
         const OpenFile &open = entry.second;
-        if (open.node.get() != &node)
+        if (open.node->data != node.data)
             continue;
         // An open with neither data nor delete access takes no part in
         // sharing: its sharing mode is ignored, and it asks nothing of the
