@@ -145,9 +145,12 @@ static void QueueForRemoval(LPCSTR path, DWORD *counter)
     ReportFailure(path, IDS_ERR_MODIFY_VALUE);
 }
 
-// An absent program file is passed over. One that is there and cannot be
-// renamed stays in place unqueued, and is reported, since the product then
-// stays on the machine.
+// An absent program file is passed over, but a ".qel" of its name left
+// by an earlier run goes as it would before a rename. That one is not the
+// product's file and nothing of the product stays with it, so whether it
+// goes is not reported. A program file that is there and cannot be renamed
+// stays in place unqueued, and is reported, since the product then stays
+// on the machine.
 static void RetireProgramFile(LPCSTR name, DWORD *counter)
 {
     char path[MAX_PATH];
@@ -157,8 +160,12 @@ static void RetireProgramFile(LPCSTR name, DWORD *counter)
         ReportFailure(path, IDS_ERR_DELETE_FILE);
         return;
     }
-    if (!FileIsPresent(path))
+    if (!FileIsPresent(path)) {
+        char target[MAX_PATH];
+        if (MakeSuffixTarget(path, kRetiredSuffix, target))
+            RemoveStaleTarget(path, target);
         return;
+    }
     if (!RenameToSuffix(path, kRetiredSuffix, newPath)) {
         ReportFailure(path, IDS_ERR_DELETE_FILE);
         return;
