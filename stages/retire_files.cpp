@@ -105,6 +105,14 @@ static int RemoveStaleTarget(LPCSTR path, LPCSTR target)
     return DeleteFileA(target) ? 1 : 0;
 }
 
+// target := the target of the rename, with a file of its name from an
+// earlier run deleted. Returns 0 when the target would not fit or that
+// file cannot be deleted.
+static int ClearSuffixTarget(LPCSTR path, LPCSTR suffix, LPSTR target)
+{
+    return MakeSuffixTarget(path, suffix, target) && RemoveStaleTarget(path, target);
+}
+
 // Renames the file to the same path with `suffix` in place of its
 // extension. On success newPath (MAX_PATH bytes) receives the new path and
 // the result is 1; on failure the file stays where it was, newPath is left
@@ -113,9 +121,7 @@ int RenameToSuffix(LPCSTR path, LPCSTR suffix, LPSTR newPath)
 {
     char target[MAX_PATH];
 
-    if (!MakeSuffixTarget(path, suffix, target))
-        return 0;
-    if (!RemoveStaleTarget(path, target))
+    if (!ClearSuffixTarget(path, suffix, target))
         return 0;
     if (!MoveFileA(path, target))
         return 0;
@@ -162,8 +168,7 @@ static void RetireProgramFile(LPCSTR name, DWORD *counter)
     }
     if (!FileIsPresent(path)) {
         char target[MAX_PATH];
-        if (MakeSuffixTarget(path, kRetiredSuffix, target))
-            RemoveStaleTarget(path, target);
+        ClearSuffixTarget(path, kRetiredSuffix, target);
         return;
     }
     if (!RenameToSuffix(path, kRetiredSuffix, newPath)) {
