@@ -105,6 +105,14 @@ static int RemoveStaleTarget(LPCSTR path, LPCSTR target)
     return DeleteFileA(target) ? 1 : 0;
 }
 
+// target := the target of the rename, with a file of its name from an
+// earlier run deleted. Returns 0 when the target would not fit or that
+// file cannot be deleted.
+static int ClearSuffixTarget(LPCSTR path, LPCSTR suffix, LPSTR target)
+{
+    return MakeSuffixTarget(path, suffix, target) && RemoveStaleTarget(path, target);
+}
+
 // Renames the file to the same path with `suffix` in place of its
 // extension. On success newPath (MAX_PATH bytes) receives the new path and
 // the result is 1; on failure the file stays where it was, newPath is left
@@ -113,9 +121,7 @@ int RenameToSuffix(LPCSTR path, LPCSTR suffix, LPSTR newPath)
 {
     char target[MAX_PATH];
 
-    if (!MakeSuffixTarget(path, suffix, target))
-        return 0;
-    if (!RemoveStaleTarget(path, target))
+    if (!ClearSuffixTarget(path, suffix, target))
         return 0;
     if (!MoveFileA(path, target))
         return 0;
@@ -145,9 +151,12 @@ static void QueueForRemoval(LPCSTR path, DWORD *counter)
     ReportFailure(path, IDS_ERR_MODIFY_VALUE);
 }
 
-// An absent program file is passed over. One that is there and cannot be
-// renamed stays in place unqueued, and is reported, since the product then
-// stays on the machine.
+// An absent program file is passed over, but a ".qel" of its name left
+// by an earlier run goes as it would before a rename. That one is not the
+// product's file and nothing of the product stays with it, so whether it
+// goes is not reported. A program file that is there and cannot be renamed
+// stays in place unqueued, and is reported, since the product then stays
+// on the machine.
 static void RetireProgramFile(LPCSTR name, DWORD *counter)
 {
     char path[MAX_PATH];
@@ -157,8 +166,11 @@ static void RetireProgramFile(LPCSTR name, DWORD *counter)
         ReportFailure(path, IDS_ERR_DELETE_FILE);
         return;
     }
-    if (!FileIsPresent(path))
+    if (!FileIsPresent(path)) {
+        char target[MAX_PATH];
+        ClearSuffixTarget(path, kRetiredSuffix, target);
         return;
+    }
     if (!RenameToSuffix(path, kRetiredSuffix, newPath)) {
         ReportFailure(path, IDS_ERR_DELETE_FILE);
         return;

@@ -4,7 +4,10 @@
 # the names of the DLLs that the program or the system's DLLs load while
 # it runs. The program runs elevated, so a DLL taken from there would run
 # with the administrator's rights. The removal must go through as usual
-# and no canary may leave a marker.
+# and no canary may leave a marker. The two start-up refusals, the open
+# property sheet and the account that is no administrator's, run the same
+# way, each from a folder of its own: their boxes come before anything
+# else the program does, and they too may load no canary.
 #
 # Wine is told, for this program, to prefer native DLLs of the canaries'
 # names, as Windows does for DLLs that are not its known DLLs. A control
@@ -64,7 +67,7 @@ downloads_prepare() {
     downloads_path
     [ -L "$DOWNLOADS" ] && rm "$DOWNLOADS"
     rm -rf "$DOWNLOADS"
-    mkdir -p "$DOWNLOADS/control"
+    mkdir -p "$DOWNLOADS/control" "$DOWNLOADS/sheet_open" "$DOWNLOADS/not_admin"
 }
 
 # The canaries in FOLDER, one copy of canary.dll per name.
@@ -87,12 +90,26 @@ overrides_of() {
     done
 }
 
+# A refused run of the uninstaller in the folder NAME of the download
+# folder, started there as Explorer starts it, by an account that is no
+# administrator's; further arguments are environment changes.
+refuse_from() {
+    local name=$1
+    shift
+    run_program "$name" OK -s QW_NET_PRIV=1 "$@" -w QWUNINST.EXE \
+        "$SYSDIR\\start.exe" /wait /d "$DOWNLOADS_WIN\\$name" "$DOWNLOADS_WIN\\$name\\QWUNINST.EXE"
+}
+
 steps() {
     downloads_prepare
     cp "$QW_PRODUCT" "$DOWNLOADS/QWUNINST.EXE"
+    cp "$QW_PRODUCT" "$DOWNLOADS/sheet_open/QWUNINST.EXE"
+    cp "$QW_PRODUCT" "$DOWNLOADS/not_admin/QWUNINST.EXE"
     cp "$QW_E2E_BIN/$CONTROL" "$DOWNLOADS/control/$CONTROL"
     plant "$DOWNLOADS"
     plant "$DOWNLOADS/control"
+    plant "$DOWNLOADS/sheet_open"
+    plant "$DOWNLOADS/not_admin"
     { printf 'REGEDIT4\n\n'; overrides_of QWUNINST.EXE; echo; overrides_of "$CONTROL"; } >"$OUT/overrides.reg"
     {
         printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\QWUNINST.EXE\\DllOverrides]\n'
@@ -102,6 +119,10 @@ steps() {
 
     install_product
     run_program overrides none -o "${P}overrides.out" "$SYSDIR\\reg.exe" import "$(winpath "$OUT/overrides.reg")"
+    companion sheet "#32770" "Power Save Properties" ignore
+    refuse_from sheet_open
+    stop sheet
+    refuse_from not_admin -s "QW_NET_LOG=$(winpath "$OUT")\\net.not_admin.log"
     step remove "$LOG"
     # Started as Explorer starts a program: by the shell, in its folder.
     # The loader's trace goes to the driver's output.
@@ -153,6 +174,40 @@ checks() {
         fail "canaries were loaded from the download folder:"
         sed 's/^/    /' "$OUT/markers" >&2
     fi
+
+    local user
+    user=$(log_windows | cut -d'\' -f3)
+    expect_boxes sheet_open <<EOF2
+started: QWUNINST.EXE
+box: Close Power Save Propeties then try again.
+owner: #32770 "Power Save Properties"
+buttons: OK
+answer: OK
+exit: QWUNINST.EXE 0
+exit: 0
+EOF2
+    expect_boxes not_admin <<EOF2
+started: QWUNINST.EXE
+box: In order to uninstall QELVORA Wattrix2, you must have administrative privileges. Please log off and log back on as an administrator.\\n
+owner: none
+buttons: OK
+answer: OK
+exit: QWUNINST.EXE 0
+exit: 0
+EOF2
+    expect_text "the account queries of not_admin" "$OUT/net.not_admin.log" <<EOF2
+NetUserGetInfo server=(local) user=$user level=1
+NetGetDCName
+NetUserGetInfo server=(local) user=$user level=1
+EOF2
+    local refusal
+    for refusal in sheet_open not_admin; do
+        markers_in "$DOWNLOADS/$refusal" >"$OUT/$refusal.markers"
+        if [ -s "$OUT/$refusal.markers" ]; then
+            fail "$refusal: canaries were loaded from the refusal's folder:"
+            sed 's/^/    /' "$OUT/$refusal.markers" >&2
+        fi
+    done
 
     expect_boxes control <<EOF2
 started: $CONTROL

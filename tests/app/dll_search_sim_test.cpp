@@ -108,6 +108,67 @@ TEST_F(DllSearchTest, WithNeitherCallOnlySystemDllsAreLoaded)
     EXPECT_EQ(0, wsim::CallCount("SetDefaultDllDirectories"));
 }
 
+// A system DLL that this machine lacks is searched for past the system
+// directory. With the search limited by SetDllDirectoryA the current
+// directory is not among those folders: only an empty text takes it out,
+// a null pointer puts it back. Here an import of the account service is
+// missing, so its load fails and the run is refused as for a user.
+TEST_F(DllSearchTest, WithSetDllDirectoryAMissingSystemDllIsNotTakenFromTheCurrentDirectory)
+{
+    wsim::SetDllSearchCalls(true, false);
+    wsim::RemoveSystemLibrary("samcli.dll");
+    // The answers of a run that got past the check: the refusal's box or
+    // the confirmation, then the restart question.
+    wsim::QueueBoxAnswer(IDOK);
+    wsim::QueueBoxAnswer(IDNO);
+
+    EXPECT_EQ(0, RunUninstaller());
+
+    EXPECT_EQ(std::vector<std::string>(), PlantedLoads());
+    auto boxes = wsim::Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(kTextNeedAdmin, boxes[0].text);
+    EXPECT_EQ("", wsim::LoadedLibraryPath("netapi32.dll"));
+}
+
+// The refusals' boxes load the visual styles by name as every box does, so
+// the search is limited before the first check, on every kind of system.
+class DllSearchRefusalTest : public DllSearchTest {
+protected:
+    void RefuseOnEverySystem(void (*arrange)(), const char *text)
+    {
+        const bool calls[][2] = {{true, true}, {true, false}, {false, false}};
+        for (const auto &c : calls) {
+            SCOPED_TRACE(std::string("SetDllDirectoryA ") + (c[0] ? "yes" : "no") + ", SetDefaultDllDirectories " +
+                         (c[1] ? "yes" : "no"));
+            SetUp();
+            wsim::SetDllSearchCalls(c[0], c[1]);
+            arrange();
+            wsim::QueueBoxAnswer(IDOK);
+
+            EXPECT_EQ(0, RunUninstaller());
+
+            auto boxes = wsim::Boxes();
+            ASSERT_EQ(1u, boxes.size());
+            EXPECT_EQ(text, boxes[0].text);
+            EXPECT_EQ(std::vector<std::string>(), PlantedLoads());
+            EXPECT_EQ("C:\\WINNT\\system32\\uxtheme.dll", wsim::LoadedLibraryPath("uxtheme.dll"));
+            ExpectNothingWritten();
+            ExpectNothingLeftOpen();
+        }
+    }
+};
+
+TEST_F(DllSearchRefusalTest, PropertySheetRefusalLoadsOnlySystemDlls)
+{
+    RefuseOnEverySystem([] { wsim::AddForeignWindow("#32770", "Power Save Properties"); }, kTextCloseProperties);
+}
+
+TEST_F(DllSearchRefusalTest, AdministratorRefusalLoadsOnlySystemDlls)
+{
+    RefuseOnEverySystem([] { wsim::SetLocalAccount("Administrator", USER_PRIV_USER); }, kTextNeedAdmin);
+}
+
 // "SystemRoot" is the user's to set; the system directory is not.
 TEST_F(DllSearchTest, SystemRootOfTheEnvironmentDoesNotMoveTheSystemDlls)
 {
@@ -153,6 +214,27 @@ TEST_F(DllSearchTest, ImportsOfAFullPathLoadComeFromItsFolderOnlyWithTheAlteredS
     ASSERT_NE((HMODULE)NULL, netapi);
     EXPECT_EQ("C:\\WINNT\\system32\\netutils.dll", wsim::LoadedLibraryPath("netutils.dll"));
     FreeLibrary(netapi);
+}
+
+// A system directory that cannot be had is no directory: nothing is loaded
+// from the root of the drive, where the DLL's name alone would lead.
+TEST_F(DllSearchTest, FailedSystemDirectoryLoadsNothing)
+{
+    wsim::PutFile("C:\\netapi32.dll", "planted");
+    wsim::PutFile("C:\\comctl32.dll", "planted");
+    wsim::Fail("GetSystemDirectoryA", "*", ERROR_NOT_ENOUGH_MEMORY);
+    wsim::QueueBoxAnswer(IDOK);
+
+    EXPECT_EQ(0, RunUninstaller());
+
+    EXPECT_EQ(std::vector<std::string>(), PlantedLoads());
+    EXPECT_EQ("", wsim::LoadedLibraryPath("netapi32.dll"));
+    auto boxes = wsim::Boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(kTextNeedAdmin, boxes[0].text);
+    EXPECT_LT(0, wsim::CallCount("GetSystemDirectoryA"));
+    ExpectNothingWritten();
+    ExpectNothingLeftOpen();
 }
 
 class MissingSystemDllTest : public ::testing::Test {

@@ -5,7 +5,8 @@
 // of the stage gives:
 // - each program file that is there is renamed to ".qel" and queued under
 //   "File%d" of the counter, which goes up by one for each entry written;
-//   one that cannot be renamed stays and is logged;
+//   one that cannot be renamed stays and is logged; an older ".qel" of an
+//   absent one is deleted if it can be, and never logged;
 // - an entry that cannot be written, or whose name would not fit 11
 //   characters, is logged and leaves the counter where it was;
 // - the uninstaller itself is queued last; the counter is stored back;
@@ -301,12 +302,12 @@ private:
 
     void RetireProgramFile(int i, DWORD *counter)
     {
-        if (s_.program[i] == ABSENT)
-            return;
         std::string retired = prop::FoldedName(Retired(s_, i).substr(s_.systemDir.size() + 1));
         bool staleInTheWay = s_.stale[i] == HELD || s_.stale[i] == READ_ONLY;
         if (!staleInTheWay && s_.stale[i] == PLAIN)
             out_.files.erase(retired);
+        if (s_.program[i] == ABSENT)
+            return;
         if (staleInTheWay || s_.program[i] == HELD) {
             Log(Sys(s_, kProgramFiles[i]), IDS_ERR_DELETE_FILE);
             return;

@@ -155,6 +155,39 @@ TEST_F(RetireFilesSimTest, UndeletableStaleTargetIsReportedAndNotQueued)
     ExpectHelpFilesGone();
 }
 
+TEST_F(RetireFilesSimTest, StaleTargetOfAnAbsentFileGoesSilently)
+{
+    ASSERT_TRUE(DeleteFileA(Sys("QWREG.DLL").c_str()));
+    wsim::PutFile(Sys("QWREG.qel").c_str(), "old");
+
+    RetireInstalledFiles();
+
+    EXPECT_FALSE(wsim::FileExists(Sys("QWREG.qel").c_str()));
+    EXPECT_EQ("", Log());
+    EXPECT_EQ(0, g_errorOccurred);
+    EXPECT_EQ(ExpectedQueue({2}), Queue());
+    EXPECT_EQ(14u, Number(kQueueKey, "NextNumber"));
+    ExpectHelpFilesGone();
+}
+
+TEST_F(RetireFilesSimTest, UndeletableStaleTargetOfAnAbsentFileIsNotReported)
+{
+    ASSERT_TRUE(DeleteFileA(Sys("QWREG.DLL").c_str()));
+    wsim::PutFile(Sys("QWREG.qel").c_str(), "old");
+    wsim::Fail("DeleteFileA", Sys("QWREG.qel").c_str(), ERROR_ACCESS_DENIED);
+
+    RetireInstalledFiles();
+
+    // The set-up's, the refused one of the ".qel", the three help files'.
+    EXPECT_EQ(5, wsim::CallCount("DeleteFileA"));
+    EXPECT_EQ("old", wsim::FileContents(Sys("QWREG.qel").c_str()));
+    EXPECT_EQ("", Log());
+    EXPECT_EQ(0, g_errorOccurred);
+    EXPECT_EQ(ExpectedQueue({2}), Queue());
+    EXPECT_EQ(14u, Number(kQueueKey, "NextNumber"));
+    ExpectHelpFilesGone();
+}
+
 TEST_F(RetireFilesSimTest, RefusedEntryIsReportedAndItsNameReused)
 {
     wsim::Fail("RegSetValueExA", "HKLM\\SOFTWARE\\QELVORA\\Cleanup\\RemoveFiles|File6", ERROR_ACCESS_DENIED, 1);

@@ -229,7 +229,8 @@ std::vector<ExitRequest> ExitRequests();
 // what it imports are loaded: kernel32, user32, gdi32, advapi32 and
 // shell32, all known DLLs. The system's DLLs lie in the system directory
 // C:\WINNT\system32 (which GetSystemDirectoryA gives whatever the
-// environment says) without being files there: the known DLLs, netapi32
+// environment says, and fails to give only when a fault says so) without
+// being files there: the known DLLs, netapi32
 // (exporting NetUserGetInfo, NetGetDCName, NetApiBufferFree; importing
 // netutils, srvcli, wkscli, samcli and logoncli, which are there too),
 // comctl32 (InitCommonControls), and the DLLs that Windows' own DLLs load
@@ -246,7 +247,8 @@ std::vector<ExitRequest> ExitRequests();
 // full path with LOAD_WITH_ALTERED_SEARCH_PATH, that DLL's folder), the
 // folder given to SetDllDirectoryA, the system directory, the Windows
 // directory, the current directory (left out once SetDllDirectoryA was
-// called, with any text), and the folders of "Path".
+// called with a text, an empty one too; a null pointer puts it back), and
+// the folders of "Path".
 //
 // Whether kernel32 has SetDllDirectoryA (XP SP1 and later) and
 // SetDefaultDllDirectories (8 and later, Vista and 7 with its update):

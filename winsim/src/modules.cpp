@@ -445,10 +445,12 @@ DWORD GetModuleFileNameA(HMODULE handle, LPSTR buffer, DWORD size)
     return length;
 }
 
-// The real one, whatever "SystemRoot" says.
+// The real one, whatever "SystemRoot" says. A fault makes it give 0 and
+// leave the buffer as it was, as a failed call does.
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size)
 {
-    Count("GetSystemDirectoryA");
+    if (Faulted("GetSystemDirectoryA"))
+        return 0;
     UINT length = (UINT)strlen(kSystemDir);
     if (buffer == nullptr || size <= length)
         return length + 1;
