@@ -314,6 +314,28 @@ TEST_F(CompletionTest, ToDisplayPathGivesLongFormAndReleasesShell)
     EXPECT_EQ(0, wsim::OutstandingIdLists());
 }
 
+// The user chose the log's path through TMP; the shell parses only a
+// path on a local drive, never a share or a namespace name.
+TEST_F(CompletionTest, SharesAndNamespaceNamesAreShownWithoutTheShell)
+{
+    const char *const kPaths[] = {
+        "\\\\server\\share\\QWUNLOG.LOG",
+        "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\QWUNLOG.LOG",
+        "\\\\?\\C:\\QWUNLOG.LOG",
+        "QWUNLOG.LOG",
+    };
+    for (const char *path : kPaths) {
+        char display[MAX_PATH];
+        memset(display, 0xAA, sizeof(display));
+
+        ToDisplayPath(path, display);
+
+        EXPECT_STREQ(path, display);
+        EXPECT_EQ((char)0xAA, display[strlen(path) + 1]) << path;
+    }
+    EXPECT_EQ(0, wsim::CallCount("ParseDisplayName"));
+}
+
 TEST_F(CompletionTest, WindowsShutDownRequestsRestartWithPrivilege)
 {
     EXPECT_EQ(1, Co_WindowsShutDown(EWX_REBOOT));
