@@ -27,6 +27,19 @@ TEST_F(StartupTest, OpenPropertySheetRefusesWithBoxOwnedBySheet)
     ExpectNothingLeftOpen();
 }
 
+// Links that the user made are refused for the whole run, from before the
+// first check on.
+TEST_F(StartupTest, RedirectionTrustIsOnBeforeTheFirstCheck)
+{
+    wsim::AddForeignWindow("#32770", "Power Save Properties");
+    wsim::QueueBoxAnswer(IDOK);
+
+    EXPECT_EQ(0, RunUninstaller());
+
+    EXPECT_EQ(1u, wsim::Boxes().size());
+    EXPECT_EQ(1, wsim::CallCount("SetProcessMitigationPolicy"));
+}
+
 // The sheet check comes first: a non-administrator with the sheet open
 // hears only about the sheet, and the accounts are never asked.
 TEST_F(StartupTest, PropertySheetCheckPrecedesAdministratorCheck)

@@ -125,6 +125,21 @@ TEST_F(LogLinksSimTest, RedirectionTrustRefusesTheUsersJunction)
     EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir));
 }
 
+// Windows 8 to 10 before 22H2 have the call but not the policy: its
+// refusal changes nothing, and the final path still catches the junction.
+TEST_F(LogLinksSimTest, WithoutThePolicyTheFinalPathStillCatchesTheJunction)
+{
+    wsim::SetNewerFileCalls(true, false);
+    TempDirLeadsInto(kMachineDir);
+    std::vector<std::string> machineFiles = wsim::ListDir(kMachineDir);
+    TrustNoRedirection();
+
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ(1, wsim::CallCount("SetProcessMitigationPolicy"));
+    EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir));
+}
+
 // Windows 2000 and XP: no final path and no deletion through a handle. A
 // plain log is made and emptied as ever; a hard link at the name cannot be
 // removed, so the log is unavailable and the other name stays whole.
