@@ -125,6 +125,26 @@ TEST_F(LogLinksSimTest, RedirectionTrustRefusesTheUsersJunction)
     EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir));
 }
 
+// A log whose place cannot be told is not kept: the file just made goes
+// again, and nothing is left behind.
+TEST_F(LogLinksSimTest, LogWhoseFinalPathCannotBeHadIsUnavailableAndGone)
+{
+    wsim::Fail("GetFinalPathNameByHandleA", "*", ERROR_NOT_ENOUGH_MEMORY);
+
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+
+    EXPECT_FALSE(wsim::FileExists(kLog));
+}
+
+TEST_F(LogLinksSimTest, DirectoryAtTheLogsNameIsLeftAlone)
+{
+    wsim::PutFile((std::string(kLog) + "\\inside.txt").c_str(), "kept");
+
+    EXPECT_EQ(0, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ("kept", wsim::FileContents((std::string(kLog) + "\\inside.txt").c_str()));
+}
+
 // Windows 8 to 10 before 22H2 have the call but not the policy: its
 // refusal changes nothing, and the final path still catches the junction.
 TEST_F(LogLinksSimTest, WithoutThePolicyTheFinalPathStillCatchesTheJunction)
