@@ -23,5 +23,4 @@ void ToDisplayPath(LPCSTR path, LPSTR displayPath);
 int Co_WindowsShutDown(UINT flags);
 void LimitDllSearch(void);
 HMODULE LoadSystemLibrary(LPCSTR fileName);
-FARPROC FindLibraryFunction(HMODULE module, LPCSTR name);
 void InitCommonControlsOf(HMODULE commonControls);

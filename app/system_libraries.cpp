@@ -36,13 +36,6 @@ static const char *const kOnDemandLibraries[] = {
     "profapi.dll", "propsys.dll", "apphelp.dll",  "oleacc.dll",  "clbcatq.dll",
 };
 
-FARPROC FindLibraryFunction(HMODULE module, LPCSTR name)
-{
-    if (module == NULL)
-        return NULL;
-    return GetProcAddress(module, name);
-}
-
 // Where the default search directories can be set, they are the system
 // directory alone. Otherwise the current directory leaves the search where
 // SetDllDirectoryA exists (XP SP1 and later), and what the system's DLLs

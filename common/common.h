@@ -24,6 +24,9 @@ int TextEquals(LPCSTR a, LPCSTR b);
 int TextEqualsNoCase(LPCSTR a, LPCSTR b);
 int TextStartsWith(LPCSTR text, LPCSTR prefix);
 
+// A function of a loaded module by name; NULL without the module.
+FARPROC FindLibraryFunction(HMODULE module, LPCSTR name);
+
 // Writing where the user can plant links: the log's file and the registry
 // keys, never through a link.
 void TrustNoRedirection(void);

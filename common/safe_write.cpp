@@ -30,12 +30,18 @@ typedef struct DELETE_DISPOSITION {
 
 enum LogFileKind { LOG_PLAIN, LOG_LINK, LOG_OTHER };
 
+FARPROC FindLibraryFunction(HMODULE module, LPCSTR name)
+{
+    if (module == NULL)
+        return NULL;
+    return GetProcAddress(module, name);
+}
+
 // Calls that only newer systems have, looked up where they live. ntdll is
 // in every process from its start, so it is never searched for.
 static FARPROC SystemFunction(LPCSTR module, LPCSTR name)
 {
-    HMODULE handle = GetModuleHandleA(module);
-    return handle != NULL ? GetProcAddress(handle, name) : NULL;
+    return FindLibraryFunction(GetModuleHandleA(module), name);
 }
 
 // Windows 10 and 11 (22H2 and later) can refuse, for this process, every

@@ -908,6 +908,18 @@ DWORD GetFileType(HANDLE file)
 namespace wsim {
 namespace {
 
+// The open file behind a handle; null, with ERROR_INVALID_HANDLE, when
+// the handle is no open file.
+OpenFile *OpenFileOf(HANDLE file)
+{
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &it->second;
+}
+
 // Every name in the tree that holds these contents: a file's hard links.
 DWORD LinksTo(const Node &dir, const std::shared_ptr<std::string> &data)
 {
@@ -938,10 +950,10 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
 {
     if (core::Faulted("GetFileInformationByHandle", "*"))
         return FALSE;
-    auto it = g_fs.files.find(file);
-    if (it == g_fs.files.end())
-        return Refuse(ERROR_INVALID_HANDLE);
-    const Node &node = *it->second.node;
+    OpenFile *open = OpenFileOf(file);
+    if (!open)
+        return FALSE;
+    const Node &node = *open->node;
     memset(info, 0, sizeof(*info));
     info->dwFileAttributes = node.attributes | (node.reparseTarget.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
     info->dwVolumeSerialNumber = 0x1C2B3A49;
@@ -957,12 +969,12 @@ BOOL SetEndOfFile(HANDLE file)
 {
     if (core::Faulted("SetEndOfFile", "*"))
         return FALSE;
-    auto it = g_fs.files.find(file);
-    if (it == g_fs.files.end())
-        return Refuse(ERROR_INVALID_HANDLE);
-    if (!Wants(it->second.access, kWriteRights))
+    OpenFile *open = OpenFileOf(file);
+    if (!open)
+        return FALSE;
+    if (!Wants(open->access, kWriteRights))
         return Refuse(ERROR_ACCESS_DENIED);
-    it->second.node->data->resize(it->second.position);
+    open->node->data->resize(open->position);
     return TRUE;
 }
 
@@ -1036,16 +1048,14 @@ DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags
 {
     if (core::Faulted("GetFinalPathNameByHandleA", "*"))
         return 0;
-    auto it = g_fs.files.find(file);
-    if (it == g_fs.files.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    OpenFile *open = OpenFileOf(file);
+    if (!open)
         return 0;
-    }
     if (flags != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const Node &node = *it->second.node;
+    const Node &node = *open->node;
     if (!node.parent && &node != g_fs.root.get()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
@@ -1059,14 +1069,14 @@ BOOL SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD s
 {
     if (core::Faulted("SetFileInformationByHandle", "*"))
         return FALSE;
-    auto it = g_fs.files.find(file);
-    if (it == g_fs.files.end())
-        return Refuse(ERROR_INVALID_HANDLE);
+    OpenFile *open = OpenFileOf(file);
+    if (!open)
+        return FALSE;
     if (infoClass != FileDispositionInfo || !info || size < sizeof(FILE_DISPOSITION_INFO))
         return Refuse(ERROR_INVALID_PARAMETER);
-    if (!Wants(it->second.access, DELETE))
+    if (!Wants(open->access, DELETE))
         return Refuse(ERROR_ACCESS_DENIED);
-    Node &node = *it->second.node;
+    Node &node = *open->node;
     if (node.attributes & FILE_ATTRIBUTE_READONLY)
         return Refuse(ERROR_ACCESS_DENIED);
     node.deletePending = ((FILE_DISPOSITION_INFO *)info)->DeleteFile != 0;
