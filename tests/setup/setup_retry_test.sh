@@ -85,7 +85,7 @@ run_setup() {
     mkdir -p "$dir"
     env PATH="$stubs:$PATH" TMPDIR="$dir" QW_STUB_DIR="$dir" QW_STUB_UID="$2" \
         QW_STUB_UPDATE_FAILS="$3" QW_STUB_INSTALL_FAILS="$4" QW_STUB_FETCH_ERROR="$fetch_error" \
-        QW_APT_UPDATE_TRIES="$5" QW_APT_UPDATE_PAUSE=0 QW_SETUP_NO_EMULATOR=1 \
+        QW_APT_UPDATE_TRIES="$5" QW_APT_UPDATE_PAUSE=0 QW_SETUP_NO_EMULATOR=1 QW_SETUP_NO_WINE_TESTS=1 \
         bash "$setup" >"$dir/out" 2>"$dir/err" </dev/null
     echo $? >"$dir/rc"
 }
