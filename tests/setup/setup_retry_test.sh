@@ -11,6 +11,10 @@
 #   ends with 1 and says that the install failed after the update kept
 #   failing, with the index that could not be fetched, and to try later.
 #
+# - the fetch of Wine's test files (setup's last step) tries the update of
+#   its source lists and the download again, and one that never goes
+#   through ends with 1 and the reason.
+#
 # The stand-in dpkg-query says that no package is installed, so setup
 # takes the install path every time. Each case runs as root and as a user
 # with sudo (the stand-in id says which), whoever runs the test.
@@ -37,7 +41,20 @@ fetch_error='E: Failed to fetch http://deb.debian.org/debian/dists/bookworm/main
 cat >"$stubs/apt-get" <<'EOF'
 #!/bin/sh
 echo "apt-get $*" >>"$QW_STUB_DIR/calls.txt"
-case "$1" in
+command=""
+skip=0
+for word in "$@"; do
+    if [ "$skip" = 1 ]; then skip=0; continue; fi
+    case "$word" in
+    -o | -t) skip=1 ;;
+    -*) ;;
+    *) command=$word; break ;;
+    esac
+done
+case "$command" in
+source)
+    echo "'http://mirror.invalid/wine.orig.tar.xz' wine_8.0.orig.tar.xz 100 SHA256:0123"
+    exit 0 ;;
 update)
     n=$(cat "$QW_STUB_DIR/updates.txt" 2>/dev/null || echo 0)
     echo $((n + 1)) >"$QW_STUB_DIR/updates.txt"
@@ -56,6 +73,7 @@ EOF
 cat >"$stubs/dpkg-query" <<'EOF'
 #!/bin/sh
 echo "dpkg-query $*" >>"$QW_STUB_DIR/calls.txt"
+case "$*" in *source:Version*) [ -n "${QW_STUB_WINE:-}" ] && { printf '%s' "$QW_STUB_WINE"; exit 0; } ;; esac
 printf 'unknown ok not-installed'
 exit 1
 EOF
@@ -74,6 +92,15 @@ cat >"$stubs/sudo" <<'EOF'
 #!/bin/sh
 echo "sudo $*" >>"$QW_STUB_DIR/calls.txt"
 exec "$@"
+EOF
+# The download fails QW_STUB_DOWNLOAD_FAILS times, then gives the tarball.
+cat >"$stubs/apt-helper" <<'EOF'
+#!/bin/sh
+echo "apt-helper $*" >>"$QW_STUB_DIR/calls.txt"
+n=$(cat "$QW_STUB_DIR/downloads.txt" 2>/dev/null || echo 0)
+echo $((n + 1)) >"$QW_STUB_DIR/downloads.txt"
+[ "$n" -lt "$QW_STUB_DOWNLOAD_FAILS" ] && { echo "E: Failed to fetch $2  Connection timed out" >&2; exit 100; }
+cp "$QW_STUB_TARBALL" "$3"
 EOF
 chmod +x "$stubs"/*
 
@@ -134,6 +161,44 @@ for who in root:0 user:1000; do
     grep -qxF "setup: the package mirror may be in the middle of a sync; try again later" "$dir/err" ||
         fail "$bad: no \"try again later\": $(cat "$dir/err")"
 done
+
+# Wine's test files, fetched as setup's last step: the update of the
+# source lists and the download are each tried again, and a fetch that
+# never goes through fails with the reason.
+tree=$work/tarball/wine-8.0
+for file in advapi32/tests/registry.c ntdll/tests/reg.c kernel32/tests/file.c kernel32/tests/path.c; do
+    mkdir -p "$tree/dlls/$(dirname "$file")"
+    echo "/* $file */" >"$tree/dlls/$file"
+done
+tar -cJf "$work/wine.tar.xz" -C "$work/tarball" wine-8.0
+fetch=$(dirname "$setup")/fetch-wine-tests
+run_fetch() {
+    local dir=$work/$1
+    mkdir -p "$dir"
+    env PATH="$stubs:$PATH" TMPDIR="$dir" QW_STUB_DIR="$dir" QW_STUB_WINE=8.0~repack-4 \
+        QW_STUB_UPDATE_FAILS="$2" QW_STUB_DOWNLOAD_FAILS="$3" QW_STUB_FETCH_ERROR="$fetch_error" \
+        QW_STUB_TARBALL="$work/wine.tar.xz" QW_APT_HELPER="$stubs/apt-helper" \
+        QW_FETCH_TRIES=3 QW_FETCH_PAUSE=0 QW_WINE_TESTS_DIR="$dir/dest" \
+        bash "$fetch" >"$dir/out" 2>"$dir/err" </dev/null
+    echo $? >"$dir/rc"
+}
+run_fetch fetch-recovers 2 1
+dir=$work/fetch-recovers
+[ "$(cat "$dir/rc")" = 0 ] || fail "fetch-recovers: ended with $(cat "$dir/rc"): $(cat "$dir/err")"
+grep -qxF "fetch-wine-tests: apt-get update of the source lists failed ($fetch_error); retrying in 0 s (2 of 3)" "$dir/err" ||
+    fail "fetch-recovers: no second retry of the update: $(cat "$dir/err")"
+grep -qxF "fetch-wine-tests: the download of wine_8.0.orig.tar.xz failed (E: Failed to fetch http://mirror.invalid/wine.orig.tar.xz  Connection timed out); retrying in 0 s (1 of 3)" "$dir/err" ||
+    fail "fetch-recovers: no retry of the download: $(cat "$dir/err")"
+grep -q "source --print-uris wine=8.0~repack-4\$" "$dir/calls.txt" ||
+    fail "fetch-recovers: the installed Wine's source was not asked for: $(cat "$dir/calls.txt")"
+[ "$(cat "$dir/dest/src/dlls/kernel32/tests/path.c" 2>&1)" = "/* kernel32/tests/path.c */" ] ||
+    fail "fetch-recovers: path.c was not unpacked"
+run_fetch fetch-gives-up 99 0
+dir=$work/fetch-gives-up
+[ "$(cat "$dir/rc")" = 1 ] || fail "fetch-gives-up: ended with $(cat "$dir/rc"), not 1"
+grep -qxF "fetch-wine-tests: apt-get update of the source lists failed 3 times: $fetch_error" "$dir/err" ||
+    fail "fetch-gives-up: no message naming the index: $(cat "$dir/err")"
+[ -e "$dir/dest/complete" ] && fail "fetch-gives-up: the fetch was marked complete"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failed"
