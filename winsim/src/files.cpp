@@ -563,8 +563,10 @@ bool Matches(const std::u16string &pattern, const std::u16string &name)
     return p == pattern.size();
 }
 
-// Long or short form of an existing path, the drive as written.
-bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error)
+// Long or short form of an existing path, the drive as written. With
+// asWritten, as GetLongPathNameA does, only a component that could be a
+// short name is looked up; a longer one stays in the letter case given.
+bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error, bool asWritten = false)
 {
     Place place;
     if (!Locate(path, false, &place, error))
@@ -582,7 +584,10 @@ bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error)
         if (!node || (node != place.node && !ThroughJunction(&node, error, 0)))
             return false;
         std::shared_ptr<Node> named = Child(*dir, part);
-        result += u"\\" + (longForm || named->shortName.empty() ? named->name : named->shortName);
+        if (asWritten && !IsValidShortName(part))
+            result += u"\\" + part;
+        else
+            result += u"\\" + (longForm || named->shortName.empty() ? named->name : named->shortName);
         dir = node;
     }
     if (place.parts.empty() || place.trailingSlash)
@@ -1290,7 +1295,7 @@ DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size)
         return 0;
     std::string result;
     DWORD error;
-    if (!PathForm(shortPath, true, &result, &error)) {
+    if (!PathForm(shortPath, true, &result, &error, true)) {
         SetLastError(error);
         return 0;
     }
