@@ -30,11 +30,9 @@ static int MakeFullPath(LPSTR path)
 // directory on a share lies on that share.
 static int MakeLocalFullPath(LPSTR path, int hasTempDir)
 {
-    int local = !hasTempDir || IsLocalDrivePath(path);
-
-    if (MakeFullPath(path))
-        local = local && IsLocalDrivePath(path);
-    return local;
+    if (hasTempDir && !IsLocalDrivePath(path))
+        return 0;
+    return !MakeFullPath(path) || IsLocalDrivePath(path);
 }
 
 // Creates the log anew (an older log of that name is emptied; a link at
