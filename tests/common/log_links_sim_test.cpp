@@ -208,11 +208,20 @@ TEST_F(LogLinksSimTest, RedirectionTrustRefusesTheUsersJunction)
 // again, and nothing is left behind.
 TEST_F(LogLinksSimTest, LogWhoseFinalPathCannotBeHadIsUnavailableAndGone)
 {
-    wsim::Fail("GetFinalPathNameByHandleA", "*", ERROR_NOT_ENOUGH_MEMORY);
+    for (const char *call : {"GetFinalPathNameByHandleA", "GetLongPathNameA", "GetFileInformationByHandle"}) {
+        SetUp();
+        wsim::Fail(call, "*", ERROR_NOT_ENOUGH_MEMORY);
 
+        EXPECT_EQ(0, OpenUninstallLog(kLogName)) << call;
+
+        EXPECT_FALSE(wsim::FileExists(kLog)) << call;
+    }
+    // A second name that cannot be removed stays, and so does the first.
+    SetUp();
+    ASSERT_TRUE(CreateHardLinkA(kLog, kMachineFile, NULL));
+    wsim::Fail("SetFileInformationByHandle", "*", ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, OpenUninstallLog(kLogName));
-
-    EXPECT_FALSE(wsim::FileExists(kLog));
+    EXPECT_EQ("the machine's", wsim::FileContents(kLog));
 }
 
 TEST_F(LogLinksSimTest, DirectoryAtTheLogsNameIsLeftAlone)
