@@ -19,6 +19,7 @@ INT_PTR CALLBACK ProgressDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM 
 void CenterWindowOnScreen(HWND hwnd);
 int GetSystemRootDir(LPSTR buffer);
 int FinishUninstall(HWND hwnd);
+int ShowFreshBox(HWND owner, LPCSTR text, UINT type);
 void ToDisplayPath(LPCSTR path, LPSTR displayPath);
 int Co_WindowsShutDown(UINT flags);
 void LimitDllSearch(void);

@@ -34,7 +34,7 @@ static int RegisterCleanupHelper(void)
 // lines are on disk whatever Windows does next.
 static void OfferRestart(HWND hwnd)
 {
-    int answer = MessageBoxA(hwnd, LoadResText(IDS_RESTART_PROMPT), APP_TITLE, MB_YESNO | MB_ICONINFORMATION);
+    int answer = ShowFreshBox(hwnd, LoadResText(IDS_RESTART_PROMPT), MB_YESNO | MB_ICONINFORMATION);
 
     CloseUninstallLog();
     if (answer == IDYES)
@@ -69,7 +69,7 @@ static void ShowErrorBox(HWND hwnd)
     GetPathToName(logPath);
     ToDisplayPath(logPath, displayPath);
     FormatText(message, sizeof(message), LoadResText(IDS_ERROR_SEE_LOG), displayPath);
-    MessageBoxA(hwnd, message, APP_TITLE, MB_OK | MB_ICONINFORMATION);
+    ShowFreshBox(hwnd, message, MB_OK | MB_ICONINFORMATION);
     CloseUninstallLog();
 }
 
@@ -81,18 +81,6 @@ int FinishUninstall(HWND hwnd)
     }
     ShowErrorBox(hwnd);
     return 1;
-}
-
-// "X:\..." and nothing else. The user chose the log's path through TMP,
-// and the shell would parse a share's or a namespace name ("::{...}")
-// inside this elevated process, reaching the network or loading handlers.
-static int IsLocalDrivePath(LPCSTR path)
-{
-    char drive = path[0];
-
-    if (drive >= 'a' && drive <= 'z')
-        drive = (char)(drive - 'a' + 'A');
-    return drive >= 'A' && drive <= 'Z' && path[1] == ':' && path[2] == '\\';
 }
 
 // The shell names every component by its long name, so a temporary

@@ -36,7 +36,7 @@ static void OnInitDialog(HWND hDlg)
 // without the user's consent, and the dialog does not stay open waiting.
 static void AskConfirmation(HWND hDlg)
 {
-    int answer = MessageBoxA(hDlg, LoadResText(IDS_CONFIRM_REMOVE), APP_TITLE, MB_OKCANCEL | MB_ICONQUESTION);
+    int answer = ShowFreshBox(hDlg, LoadResText(IDS_CONFIRM_REMOVE), MB_OKCANCEL | MB_ICONQUESTION);
 
     PostMessageA(hDlg, WM_COMMAND, answer == IDOK ? IDOK : IDCANCEL, 0);
 }

@@ -23,6 +23,7 @@ int FormatText(LPSTR buffer, int size, LPCSTR format, ...);
 int TextEquals(LPCSTR a, LPCSTR b);
 int TextEqualsNoCase(LPCSTR a, LPCSTR b);
 int TextStartsWith(LPCSTR text, LPCSTR prefix);
+int IsLocalDrivePath(LPCSTR path);
 
 // A function of a loaded module by name; NULL without the module.
 FARPROC FindLibraryFunction(HMODULE module, LPCSTR name);

@@ -11,20 +11,34 @@ char g_logPath[MAX_PATH];
 // Without a temporary directory the path is a backslash and the name: the
 // root of whatever drive is current. The error box names the log by this
 // path, so it is made full, drive included, before the file is created
-// there. A full path that would not fit MAX_PATH leaves the path as it is.
-static void MakeFullPath(LPSTR path)
+// there. A full path that would not fit MAX_PATH leaves the path as it is
+// (the result is then 0).
+static int MakeFullPath(LPSTR path)
 {
     char full[MAX_PATH];
     DWORD length = GetFullPathNameA(path, MAX_PATH, full, NULL);
 
-    if (length > 0 && length < MAX_PATH)
-        lstrcpynA(path, full, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return 0;
+    lstrcpynA(path, full, MAX_PATH);
+    return 1;
+}
+
+// The log goes onto a local drive only. A temporary directory is judged as
+// it was given, since making it full would turn a drive-relative one into
+// a local path; the full path is judged too, since the root of a current
+// directory on a share lies on that share.
+static int MakeLocalFullPath(LPSTR path, int hasTempDir)
+{
+    if (hasTempDir && !IsLocalDrivePath(path))
+        return 0;
+    return !MakeFullPath(path) || IsLocalDrivePath(path);
 }
 
 // Creates the log anew (an older log of that name is emptied; a link at
-// its name is never written through). When the file cannot be created the
-// log is unavailable: writes fail, but the path
-// it would have had is still reported.
+// its name is never written through). When the file cannot be created, or
+// the temporary directory is not on a local drive, the log is unavailable:
+// writes fail, but the path it would have had is still reported.
 int OpenUninstallLog(LPCSTR fileName)
 {
     char tempDir[MAX_PATH];
@@ -45,7 +59,8 @@ int OpenUninstallLog(LPCSTR fileName)
         return 0;
     }
     FormatText(g_logPath, MAX_PATH, "%s\\%s", tempDir, fileName);
-    MakeFullPath(g_logPath);
+    if (!MakeLocalFullPath(g_logPath, tempDir[0] != '\0'))
+        return 0;
 
     g_hLogFile = OpenLogFileSafely(g_logPath);
     return g_hLogFile != INVALID_HANDLE_VALUE ? 1 : 0;

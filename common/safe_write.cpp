@@ -18,6 +18,7 @@
 #define ENFORCE_REDIRECTION_TRUST 0x1
 
 #define LOG_ACCESS (GENERIC_READ | GENERIC_WRITE | DELETE)
+#define LOG_FLAGS (FILE_ATTRIBUTE_NORMAL | NO_FOLLOW_FLAG | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION)
 
 typedef DWORD(WINAPI *GetFinalPathNameProc)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
 typedef BOOL(WINAPI *SetFileInformationProc)(HANDLE file, int infoClass, LPVOID info, DWORD size);
@@ -73,8 +74,10 @@ static int KindOfLogFile(HANDLE file)
 }
 
 // The final path of an open file names where it really is, past every
-// junction on the way. It is compared with the long form of the path it was
-// opened by, so a temporary directory given in 8.3 form still matches.
+// junction and object-manager link on the way. It is compared with the
+// long form of the path it was opened by, so a temporary directory given
+// in 8.3 form or in another letter case still matches. The log's path is
+// always on a local drive, which the final path writes as "\\?\X:\...".
 // Windows 2000 and XP cannot tell; there the file counts as where it was
 // asked for.
 static int IsAtOwnPath(HANDLE file, LPCSTR path)
@@ -93,12 +96,7 @@ static int IsAtOwnPath(HANDLE file, LPCSTR path)
     length = GetLongPathNameA(path, longPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return 0;
-    // "\\?\UNC\server\share" stands for "\\server\share", "\\?\C:\" for "C:\".
-    if (TextStartsWith(finalPath, "\\\\?\\UNC\\"))
-        return TextStartsWith(longPath, "\\\\") && TextEqualsNoCase(finalPath + 8, longPath + 2);
-    if (TextStartsWith(finalPath, "\\\\?\\"))
-        return TextEqualsNoCase(finalPath + 4, longPath);
-    return TextEqualsNoCase(finalPath, longPath);
+    return TextStartsWith(finalPath, "\\\\?\\") && TextEqualsNoCase(finalPath + 4, longPath);
 }
 
 // Deleting through the handle removes the name that this handle opened,
@@ -116,41 +114,57 @@ static int RemoveNameOf(HANDLE file)
     return setInformation(file, FILE_DISPOSITION_CLASS, &disposition, sizeof(disposition)) ? 1 : 0;
 }
 
+// The log's name, never through a link at it; whatever answers there (a
+// pipe's server, say) may identify the program but not act as it.
+static HANDLE OpenLogName(LPCSTR path, DWORD disposition)
+{
+    return CreateFileA(path, LOG_ACCESS, 0, NULL, disposition, LOG_FLAGS, NULL);
+}
+
 // Opens the file at path for the log, created when the name is free and
-// emptied when it already holds a plain file there. A link at the name is
-// removed (the name, not what it points to) and the log created afresh,
-// once. A handle that reached some other file is closed untouched; the log
-// is then unavailable (INVALID_HANDLE_VALUE).
+// emptied when it already holds a plain file there. A name at the log's
+// own path that is a link, or an old log that cannot be emptied, is
+// removed when mayRemove allows (the name, not what a link points to;
+// *removed is then 1). A handle that reached some other place is closed
+// untouched. INVALID_HANDLE_VALUE when no log was had.
+static HANDLE TryOpenLog(LPCSTR path, int mayRemove, int *removed)
+{
+    int created = 1;
+    HANDLE file = OpenLogName(path, CREATE_NEW);
+
+    *removed = 0;
+    if (file == INVALID_HANDLE_VALUE) {
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return INVALID_HANDLE_VALUE;
+        created = 0;
+        file = OpenLogName(path, OPEN_EXISTING);
+        if (file == INVALID_HANDLE_VALUE)
+            return INVALID_HANDLE_VALUE;
+    }
+
+    int kind = KindOfLogFile(file);
+    if (kind != LOG_OTHER && IsAtOwnPath(file, path)) {
+        if (kind == LOG_PLAIN && (created || SetEndOfFile(file)))
+            return file;
+        *removed = !created && mayRemove && RemoveNameOf(file);
+    } else if (created) {
+        // Made in the wrong place: the new file goes again.
+        RemoveNameOf(file);
+    }
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
+// The log is made afresh once after a name at its path was removed; a
+// name that comes back is left for the run.
 HANDLE OpenLogFileSafely(LPCSTR path)
 {
-    for (int attempt = 0; attempt < 2; attempt++) {
-        int created = 1;
-        HANDLE file =
-            CreateFileA(path, LOG_ACCESS, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | NO_FOLLOW_FLAG, NULL);
-        if (file == INVALID_HANDLE_VALUE) {
-            if (GetLastError() != ERROR_FILE_EXISTS)
-                return INVALID_HANDLE_VALUE;
-            created = 0;
-            file = CreateFileA(path, LOG_ACCESS, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | NO_FOLLOW_FLAG,
-                               NULL);
-            if (file == INVALID_HANDLE_VALUE)
-                return INVALID_HANDLE_VALUE;
-        }
+    int removed;
+    HANDLE file = TryOpenLog(path, 1, &removed);
 
-        int kind = KindOfLogFile(file);
-        if (kind == LOG_PLAIN && IsAtOwnPath(file, path)) {
-            if (created || SetEndOfFile(file))
-                return file;
-        } else if (kind == LOG_LINK && !created && attempt == 0 && RemoveNameOf(file)) {
-            CloseHandle(file);
-            continue;
-        } else if (created) {
-            RemoveNameOf(file);
-        }
-        CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    return INVALID_HANDLE_VALUE;
+    if (removed)
+        file = TryOpenLog(path, 0, &removed);
+    return file;
 }
 
 // Opens the key itself even when it is a link, so that nothing done

@@ -50,3 +50,17 @@ int TextStartsWith(LPCSTR text, LPCSTR prefix)
     }
     return 1;
 }
+
+// "X:\..." and nothing else. The user chooses the log's place through TMP:
+// a share would have this elevated process authenticate to its server, a
+// "\\?\" or "\\.\" name reaches the object manager's links, pipes and
+// devices, a drive-relative "X:..." depends on a current directory, and the
+// shell would parse a namespace name ("::{...}") by loading its handlers.
+int IsLocalDrivePath(LPCSTR path)
+{
+    char drive = path[0];
+
+    if (drive >= 'a' && drive <= 'z')
+        drive = (char)(drive - 'a' + 'A');
+    return drive >= 'A' && drive <= 'Z' && path[1] == ':' && path[2] == '\\';
+}

@@ -3,8 +3,8 @@
 // dialog, and writes what it saw into a transcript that the scenario
 // compares line by line.
 //
-//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] [-o FILE] [-w IMAGE] [-m FILE]
-//       PROGRAM [ARGUMENTS]
+//   run NAME ANSWERS [-u VAR]... [-s VAR=VALUE]... [-c TEXT] [-k TEXT] [-o FILE] [-w IMAGE]
+//       [-m FILE] PROGRAM [ARGUMENTS]
 //
 // ANSWERS is a comma-separated list of OK, Cancel, Yes, No, or "none";
 // "user" presses nothing and leaves the boxes to a person at the display.
@@ -13,7 +13,9 @@
 // exactly that block (a variable that the platform would give a process
 // started from outside, such as "SystemRoot", stays away). -c takes
 // pictures of the boxes and of the dialog when a status line reads TEXT
-// (capture_step.cpp). -o sends the program's standard output and error to
+// (capture_step.cpp). -k presses Enter on the keyboard once, when a status
+// line first reads TEXT: the key goes to the program in the foreground, as
+// a user's would. -o sends the program's standard output and error to
 // the record FILE. -w IMAGE is for a program that starts the one to watch,
 // as the list of installed programs starts an uninstaller and waits for
 // it: the process of that image file name (say QWUNINST.EXE) that the
@@ -36,6 +38,7 @@
 //                         was used up; the first button is pressed then)
 //   dialog: TEXT          the progress dialog appeared, with this intro
 //   status: A | B | C     the three status lines changed to these texts
+//   typed: Enter          the driver pressed Enter (-k)
 //   bar: N                the progress bar position changed to N, when the
 //                         dialog was free to say (it is busy while a stage
 //                         runs, so not every position is seen)
@@ -90,6 +93,8 @@ static HWND g_dialog;
 static char g_lastStatus[TEXT_SIZE];
 static int g_lastBar = -1;
 static const char *g_childImage;
+// With -k: the status text at which Enter is pressed, once.
+static const char *g_typeAt;
 // With -m: the record whose appearance ends the run.
 static char g_marker[MAX_PATH];
 static HANDLE g_child;
@@ -282,6 +287,17 @@ static void ReadSteadyStatus(HWND dialog, LPSTR status, int size)
     }
 }
 
+// A key press of the user's, through the system's input, not a message.
+static void PressEnterAt(const char *status)
+{
+    if (g_typeAt == NULL || strstr(status, g_typeAt) == NULL)
+        return;
+    g_typeAt = NULL;
+    keybd_event(VK_RETURN, 0, 0, 0);
+    keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
+    Record("typed: ", "Enter");
+}
+
 static void WatchDialog(HWND dialog)
 {
     char status[TEXT_SIZE];
@@ -301,6 +317,7 @@ static void WatchDialog(HWND dialog)
         lstrcpynA(g_lastStatus, status, sizeof(g_lastStatus));
         Record("status: ", status);
         CaptureDialog(dialog);
+        PressEnterAt(status);
     }
 
     // Asking the bar needs the dialog's thread; a busy thread is not waited
@@ -425,6 +442,7 @@ static void ResetWatch(void)
     g_lastStatus[0] = '\0';
     g_lastBar = -1;
     g_childImage = NULL;
+    g_typeAt = NULL;
     g_marker[0] = '\0';
     g_child = NULL;
 }
@@ -562,6 +580,8 @@ int RunStep(int argc, char **argv)
             added[addedCount++] = argv[i + 1];
         else if (strcmp(argv[i], "-c") == 0)
             waitText = argv[i + 1];
+        else if (strcmp(argv[i], "-k") == 0)
+            g_typeAt = argv[i + 1];
         else if (strcmp(argv[i], "-o") == 0)
             outputName = argv[i + 1];
         else if (strcmp(argv[i], "-w") == 0)

@@ -6,6 +6,10 @@
 # file, and it follows a Unix symbolic link on every open, even one asked
 # not to follow it, as a symbolic link Windows follows would be.
 #
+# The temporary directory may itself be a folder link (a Unix directory
+# link stands in for a junction) into a folder of the machine's, where the
+# log's name is one of a file's two names: both names stay as they were.
+#
 # Controls, before the removals: a copy through each link gives its
 # target's content, a file created through a dangling link appears where
 # that link points, and a program started as the removal is sees the
@@ -23,6 +27,9 @@ links_plant() {
     ln -s "$root/machine/symbolic.dat" "$root/symbolic/QWUNLOG.LOG"
     ln -s "$root/machine/made.dat" "$root/dangling/QWUNLOG.LOG"
     ln -s "$root/machine/control.dat" "$root/control/QWUNLOG.LOG"
+    printf 'the machine'"'"'s file of two names\r\n' >"$root/machine/QWUNLOG.LOG"
+    ln "$root/machine/QWUNLOG.LOG" "$root/machine/second.dat"
+    ln -s "$root/machine" "$root/folder"
     cp -a "$root/machine" "$OUT/machine.before"
 
     # A "SystemRoot" of the user's, with the product's files in its system32.
@@ -59,12 +66,15 @@ steps() {
     install_product
     step keep "$LINKS\\hard\\QWUNLOG.LOG" "${P}control_hard.dat"
     step keep "$LINKS\\symbolic\\QWUNLOG.LOG" "${P}control_symbolic.dat"
+    step keep "$LINKS\\folder\\second.dat" "${P}control_folder.dat"
     from_outside control_dangling cmd.exe /c copy "$UNINSTALLER" "$LINKS\\control\\QWUNLOG.LOG"
     links_uninstall hard hard
     install_product
     links_uninstall symbolic symbolic
     install_product
     links_uninstall dangling dangling
+    install_product
+    links_uninstall folder folder
     install_product
     snapshot system_root_before.txt
     step remove "$LOG"
@@ -88,10 +98,12 @@ checks() {
     cmp -s "$OUT/control_symbolic.dat" "$OUT/machine.before/symbolic.dat" ||
         fail "the symbolic link's control did not read its target"
     [ -f "$root/machine/control.dat" ] || fail "the dangling link's control made nothing where it points"
+    cmp -s "$OUT/control_folder.dat" "$OUT/machine.before/QWUNLOG.LOG" ||
+        fail "the folder link's control did not read the folder behind it"
     grep -qx 'SystemRoot=C:\\qwlinks\\userroot.\?' "$OUT/control_system_root.out" ||
         fail "the user's SystemRoot did not reach a program started like the removal"
 
-    for name in hard symbolic dangling; do
+    for name in hard symbolic dangling folder; do
         expect_removed_without_restart "$name"
         expect_progress "$name"
     done
@@ -102,6 +114,8 @@ checks() {
     [ "$(stat -c %h "$root/hard/QWUNLOG.LOG")" = 1 ] || fail "hard: the log still shares its file"
     [ -L "$root/symbolic/QWUNLOG.LOG" ] || fail "symbolic: the link at the log's name is gone"
     [ -L "$root/dangling/QWUNLOG.LOG" ] || fail "dangling: the link at the log's name is gone"
+    [ "$(stat -c %i "$root/machine/QWUNLOG.LOG")" = "$(stat -c %i "$root/machine/second.dat")" ] ||
+        fail "folder: the machine's file lost one of its two names"
     rm -f "$root/machine/control.dat"
     if ! diff -r "$OUT/machine.before" "$root/machine" >"$OUT/diff.machine"; then
         fail "the files behind the links changed:"

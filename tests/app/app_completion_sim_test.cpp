@@ -379,3 +379,40 @@ TEST_F(CompletionTest, WindowsShutDownStopsWhenPrivilegeNotHeld)
     EXPECT_FALSE(wsim::ShutdownPrivilegeEnabled());
     EXPECT_EQ(0, wsim::OpenTokenHandles());
 }
+
+// An Enter pressed before a box is up, at the start or while the first
+// stage sleeps, answers none: each box waits for its own answer.
+TEST_F(CompletionTest, EnterTypedAheadAnswersNoBox)
+{
+    const struct {
+        bool duringFirstStage;
+        bool failingStage;
+        int answers[2];
+    } kCases[] = {{false, false, {IDCANCEL, 0}}, {true, false, {IDOK, IDNO}}, {true, true, {IDOK, IDOK}}};
+    for (const auto &c : kCases) {
+        FreshMachineWithProduct();
+        if (c.failingStage)
+            MakeStageFail();
+        if (!c.duringFirstStage)
+            wsim::TypeKey(VK_RETURN);
+        wsim::OnSleep([](DWORD) {
+            if (wsim::Now() == 1000)
+                wsim::TypeKey(VK_RETURN);
+        });
+        for (int answer : c.answers)
+            if (answer != 0)
+                wsim::QueueBoxAnswer(answer);
+
+        EXPECT_EQ(0, RunUninstaller());
+        wsim::OnSleep(nullptr);
+
+        std::vector<wsim::BoxRecord> boxes = wsim::Boxes();
+        ASSERT_EQ(c.answers[1] != 0 ? 2u : 1u, boxes.size());
+        EXPECT_FALSE(boxes.back().typedAhead);
+        EXPECT_EQ(0, wsim::QueuedBoxAnswers());
+        EXPECT_EQ(0, wsim::WaitingInput());
+        EXPECT_TRUE(wsim::ExitRequests().empty());
+        EXPECT_EQ(c.answers[0] == IDCANCEL, wsim::KeyExists(kUninstallKey));
+        wsim::ReleaseFile(SystemFile("QWSAVER.GID").c_str());
+    }
+}

@@ -400,4 +400,10 @@ TEST_F(RunTest, SystemRootNamingAUserFolderEndsSilently)
     EXPECT_EQ(std::vector<std::string>{"QvCleanup.exe"}, wsim::ListDir("C:\\Users\\Public\\Fake\\system32"));
     EXPECT_TRUE(wsim::KeyExists(kUninstallKey));
     ExpectNothingLeftOpen();
+
+    // Nor is the true one taken when the system will not say where it is.
+    char buffer[MAX_PATH];
+    ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", "C:\\WINNT"));
+    wsim::Fail("GetSystemWindowsDirectoryA", "*", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(0, GetSystemRootDir(buffer));
 }

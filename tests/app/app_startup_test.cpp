@@ -151,6 +151,7 @@ TEST_F(GetSystemRootDirTest, OtherFolderCountsAsMissing)
         windowsDir.substr(0, windowsDir.size() - 1),
         windowsDir + "\\.",
         " " + windowsDir,
+        windowsDir.substr(0, windowsDir.size() - 1) + "Q\\",
     };
     for (const std::string &value : kValues) {
         ASSERT_TRUE(SetEnvironmentVariableA("SystemRoot", value.c_str()));

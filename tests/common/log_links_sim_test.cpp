@@ -29,10 +29,14 @@ protected:
         CloseUninstallLog();
         wsim::PutFile(kMachineFile, "the machine's");
     }
+    // Whatever answers at the log's name may tell who asked, never act as
+    // the program: every open says so.
     void TearDown() override
     {
         CloseUninstallLog();
         EXPECT_EQ(0, wsim::OpenFileHandles());
+        for (const wsim::FileOpen &open : wsim::FileOpens())
+            EXPECT_EQ((DWORD)(SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION), open.flags & 0x001F0000) << open.path;
     }
 
     // Writes a line and closes the log; what the log's own file then holds.
@@ -99,15 +103,90 @@ TEST_F(LogLinksSimTest, LogThatWouldLandInAnotherFolderIsUnavailable)
     EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir));
 }
 
-// A file of that name already there is closed untouched.
-TEST_F(LogLinksSimTest, ExistingFileInAnotherFolderIsNotEmptied)
+// A name of that folder is closed untouched, whatever it is: a plain file,
+// a second name of another file, a link of the machine's.
+TEST_F(LogLinksSimTest, ExistingNameInAnotherFolderIsLeftAlone)
 {
-    wsim::PutFile("C:\\WINNT\\system32\\config\\QWUNLOG.LOG", "the machine's");
-    TempDirLeadsInto(kMachineDir);
+    const char kThere[] = "C:\\WINNT\\system32\\config\\QWUNLOG.LOG";
+    for (int plant = 0; plant < 3; plant++) {
+        SetUp();
+        if (plant == 0)
+            wsim::PutFile(kThere, "the machine's");
+        else if (plant == 1)
+            ASSERT_TRUE(CreateHardLinkA(kThere, kMachineFile, NULL));
+        else
+            wsim::PutSymbolicLink(kThere, kMachineFile, false);
+        TempDirLeadsInto(kMachineDir);
 
+        std::vector<std::string> machineFiles = wsim::ListDir(kMachineDir);
+
+        EXPECT_EQ(0, OpenUninstallLog(kLogName)) << plant;
+
+        EXPECT_EQ(machineFiles, wsim::ListDir(kMachineDir)) << plant;
+        EXPECT_EQ(plant == 2 ? "" : "the machine's", wsim::FileContents(kThere)) << plant;
+        EXPECT_EQ("the machine's", wsim::FileContents(kMachineFile)) << plant;
+    }
+}
+
+// A pipe's server or a device that answers at the name is never written.
+TEST_F(LogLinksSimTest, PipeOrDeviceAtTheLogsNameIsNotTheLog)
+{
+    for (DWORD type : {FILE_TYPE_PIPE, FILE_TYPE_CHAR}) {
+        SetUp();
+        wsim::PutDevice(kLog, type);
+
+        EXPECT_EQ(0, OpenUninstallLog(kLogName)) << type;
+
+        EXPECT_EQ(0, WriteUninstallLog("object", "message"));
+        EXPECT_EQ("", wsim::FileContents(kLog));
+        EXPECT_LE(2u, wsim::FileOpens().size());
+    }
+}
+
+// The old run's lines would read as this run's failures.
+TEST_F(LogLinksSimTest, OldLogThatCannotBeEmptiedMakesWayForAFreshOne)
+{
+    wsim::PutFile(kLog, "an older run's line\r\n");
+    wsim::Fail("SetEndOfFile", "*", ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+
+    EXPECT_EQ(kLine, WriteAndClose());
+}
+
+// The disk's letter case is not the user's; a double-byte character whose
+// second byte looks like a letter is no letter.
+TEST_F(LogLinksSimTest, FinalPathIsComparedWithoutCaseAndDoubleByteCharactersWhole)
+{
+    SetEnvironmentVariableA("TMP", "c:\\documents and settings\\administrator\\local settings\\temp");
+    EXPECT_EQ(1, OpenUninstallLog(kLogName));
+    CloseUninstallLog();
+    EXPECT_EQ("", wsim::FileContents(kLog));
+
+    ResetTestMachine(true);
+    wsim::MakeDir("C:\\Work\\\x83\x61");
+    wsim::PutJunction("C:\\Work\\\x83\x41", "C:\\Work\\\x83\x61");
+    SetEnvironmentVariableA("TMP", "C:\\Work\\\x83\x41");
     EXPECT_EQ(0, OpenUninstallLog(kLogName));
+    EXPECT_TRUE(wsim::ListDir("C:\\Work\\\x83\x61").empty());
+}
 
-    EXPECT_EQ("the machine's", wsim::FileContents("C:\\WINNT\\system32\\config\\QWUNLOG.LOG"));
+// Only "X:\..." gets a log: a share's server, the object manager's names
+// and a current directory are never asked; the box names the path.
+TEST_F(LogLinksSimTest, TemporaryPathOffALocalDriveGetsNoLog)
+{
+    const char *const kTemps[] = {"\\\\server\\share\\temp", "\\\\?\\C:\\temp", "\\\\.\\pipe\\temp", "C:temp"};
+    for (const char *temp : kTemps) {
+        SetUp();
+        wsim::MakeDir("C:\\temp");
+        SetEnvironmentVariableA("TMP", temp);
+
+        EXPECT_EQ(0, OpenUninstallLog(kLogName)) << temp;
+
+        EXPECT_EQ(std::string(temp) + "\\QWUNLOG.LOG", g_logPath);
+        EXPECT_TRUE(wsim::FileOpens().empty()) << temp;
+        EXPECT_TRUE(wsim::ListDir("C:\\temp").empty()) << temp;
+    }
 }
 
 // With the redirection trust policy on, Windows refuses the user's junction
@@ -129,11 +208,20 @@ TEST_F(LogLinksSimTest, RedirectionTrustRefusesTheUsersJunction)
 // again, and nothing is left behind.
 TEST_F(LogLinksSimTest, LogWhoseFinalPathCannotBeHadIsUnavailableAndGone)
 {
-    wsim::Fail("GetFinalPathNameByHandleA", "*", ERROR_NOT_ENOUGH_MEMORY);
+    for (const char *call : {"GetFinalPathNameByHandleA", "GetLongPathNameA", "GetFileInformationByHandle"}) {
+        SetUp();
+        wsim::Fail(call, "*", ERROR_NOT_ENOUGH_MEMORY);
 
+        EXPECT_EQ(0, OpenUninstallLog(kLogName)) << call;
+
+        EXPECT_FALSE(wsim::FileExists(kLog)) << call;
+    }
+    // A second name that cannot be removed stays, and so does the first.
+    SetUp();
+    ASSERT_TRUE(CreateHardLinkA(kLog, kMachineFile, NULL));
+    wsim::Fail("SetFileInformationByHandle", "*", ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, OpenUninstallLog(kLogName));
-
-    EXPECT_FALSE(wsim::FileExists(kLog));
+    EXPECT_EQ("the machine's", wsim::FileContents(kLog));
 }
 
 TEST_F(LogLinksSimTest, DirectoryAtTheLogsNameIsLeftAlone)

@@ -255,6 +255,13 @@ TEST_F(ProductSettingsSimTest, LinksInTheUsersTreeGoWithoutWhatTheyName)
     RemoveProductSettings();
     EXPECT_FALSE(wsim::KeyExists(kTrees[1].full));
     EXPECT_TRUE(wsim::KeyExists((std::string(kTarget) + "\\Deep").c_str()));
+
+    // A link that may be deleted but not opened for the walk.
+    wsim::PutRegistryLink(kTrees[1].full, kTarget);
+    wsim::Fail("RegOpenKeyExA", kTrees[1].full, ERROR_ACCESS_DENIED, 1);
+    RemoveProductSettings();
+    EXPECT_FALSE(wsim::KeyExists(kTrees[1].full));
+    EXPECT_TRUE(wsim::KeyExists((std::string(kTarget) + "\\Deep").c_str()));
 }
 
 }  // namespace

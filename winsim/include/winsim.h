@@ -63,6 +63,11 @@ std::vector<std::string> ListDir(const char *path);
 // CreateHardLinkA. The target is a full path; it need not exist.
 void PutSymbolicLink(const char *path, const char *target, bool madeByUser = true);
 void PutJunction(const char *path, const char *target, bool madeByUser = true);
+// A pipe or a device (FILE_TYPE_PIPE, FILE_TYPE_CHAR) that answers at
+// path, as an object-manager link of the user's can put one there. It
+// answers every file call like a plain file but GetFileType, and what is
+// written to it shows in FileContents.
+void PutDevice(const char *path, DWORD fileType);
 // Whether kernel32 has GetFinalPathNameByHandleA and
 // SetFileInformationByHandle (Vista and later), and the redirection trust
 // policy of SetProcessMitigationPolicy (Windows 10 and 11, 22H2 and
@@ -100,6 +105,14 @@ struct FileClose {
     int seq;
 };
 std::vector<FileClose> FileCloses();
+// Every CreateFileA call, faulted ones included: the path as given and
+// the flags and attributes, which tell whoever answers at the name how far
+// it may act as the caller (SECURITY_SQOS_PRESENT with a level).
+struct FileOpen {
+    std::string path;
+    DWORD flags;
+};
+std::vector<FileOpen> FileOpens();
 // Key handles opened and not yet closed; file and find handles likewise.
 int OpenKeyHandles();
 int OpenFileHandles();

@@ -71,6 +71,15 @@ std::vector<ReceivedMessage> MessagesReceived(HWND hwnd);
 // nobody expected can never pass unnoticed.
 void QueueBoxAnswer(int answer);
 int QueuedBoxAnswers();
+// The user presses and releases a key (VK_RETURN, say) whatever the
+// program is doing: the key waits in the thread's input queue, which
+// GetMessageA and PeekMessageA hand out after the posted messages of
+// their range, until something takes it. A box takes the keys that wait
+// before the answer queued for it: an Enter presses its default button
+// (the queued answer then stays for the next box); other keys do nothing.
+void TypeKey(WPARAM key);
+// Key messages waiting in the input queue (two for each key typed).
+int WaitingInput();
 struct BoxRecord {
     std::string text;
     std::string caption;
@@ -78,6 +87,7 @@ struct BoxRecord {
     HWND owner;         // as passed (null for none)
     bool ownerEnabled;  // owner's state while the box was up (Windows disables it)
     int answer;
+    bool typedAhead = false;  // answered by an Enter that waited for it (TypeKey)
     DWORD time;
     int seq;
 };

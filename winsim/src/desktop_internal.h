@@ -86,6 +86,8 @@ struct State {
     std::map<HWND, std::vector<ReceivedMessage>> received;
 
     std::deque<MSG> queue;
+    // Keys and clicks of the user, apart from the posted messages.
+    std::deque<MSG> input;
     bool quitPosted = false;
     int quitCode = 0;
 

@@ -30,6 +30,8 @@ struct Node {
     std::vector<std::shared_ptr<Node>> children;  // creation order
     bool deletePending = false;
     int heldByOthers = 0;
+    // What answers at the name: a disk file, or a pipe or device (PutDevice).
+    DWORD fileType = FILE_TYPE_DISK;
 };
 
 struct OpenFile {
@@ -60,6 +62,7 @@ struct FileSystem {
     // "C:" followed by "\" and each component.
     std::u16string currentDir = u"C:";
     std::vector<FileClose> closes;
+    std::vector<FileOpen> opens;
     // Set once the process asked to refuse junctions made by ordinary users.
     bool redirectionTrust = false;
     // Which newer kernel32 calls the system has: GetFinalPathNameByHandleA
@@ -560,8 +563,10 @@ bool Matches(const std::u16string &pattern, const std::u16string &name)
     return p == pattern.size();
 }
 
-// Long or short form of an existing path, the drive as written.
-bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error)
+// Long or short form of an existing path, the drive as written. With
+// asWritten, as GetLongPathNameA does, only a component that could be a
+// short name is looked up; a longer one stays in the letter case given.
+bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error, bool asWritten = false)
 {
     Place place;
     if (!Locate(path, false, &place, error))
@@ -579,7 +584,10 @@ bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error)
         if (!node || (node != place.node && !ThroughJunction(&node, error, 0)))
             return false;
         std::shared_ptr<Node> named = Child(*dir, part);
-        result += u"\\" + (longForm || named->shortName.empty() ? named->name : named->shortName);
+        if (asWritten && !IsValidShortName(part))
+            result += u"\\" + part;
+        else
+            result += u"\\" + (longForm || named->shortName.empty() ? named->name : named->shortName);
         dir = node;
     }
     if (place.parts.empty() || place.trailingSlash)
@@ -644,6 +652,7 @@ void ResetFiles()
     g_fs.root->attributes = FILE_ATTRIBUTE_DIRECTORY;
     g_fs.currentDir = u"C:";
     g_fs.closes.clear();
+    g_fs.opens.clear();
     g_fs.redirectionTrust = false;
     g_fs.hasVistaFileCalls = true;
     g_fs.hasRedirectionTrust = true;
@@ -735,6 +744,11 @@ void ReleaseFile(const char *path)
 std::vector<FileClose> FileCloses()
 {
     return g_fs.closes;
+}
+
+std::vector<FileOpen> FileOpens()
+{
+    return g_fs.opens;
 }
 
 int OpenFileHandles()
@@ -829,6 +843,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 {
     (void)sa;
     (void)templateFile;
+    g_fs.opens.push_back(FileOpen{TargetOf(name), flags});
     if (core::Faulted("CreateFileA", TargetOf(name)))
         return INVALID_HANDLE_VALUE;
     return OpenFileAt(name, TargetOf(name), access, share, disposition, flags, 0);
@@ -897,12 +912,13 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh)
 
 DWORD GetFileType(HANDLE file)
 {
-    if (g_fs.files.count(file) == 0) {
+    auto it = g_fs.files.find(file);
+    if (it == g_fs.files.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FILE_TYPE_UNKNOWN;
     }
     SetLastError(NO_ERROR);
-    return FILE_TYPE_DISK;
+    return it->second.node->fileType;
 }
 
 namespace wsim {
@@ -1028,6 +1044,12 @@ void PutSymbolicLink(const char *path, const char *target, bool madeByUser)
     std::shared_ptr<Node> link = ExistingNode(path);
     link->reparseTarget = target;
     link->madeByUser = madeByUser;
+}
+
+void PutDevice(const char *path, DWORD fileType)
+{
+    PutFile(path, "");
+    ExistingNode(path)->fileType = fileType;
 }
 
 void PutJunction(const char *path, const char *target, bool madeByUser)
@@ -1273,7 +1295,7 @@ DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size)
         return 0;
     std::string result;
     DWORD error;
-    if (!PathForm(shortPath, true, &result, &error)) {
+    if (!PathForm(shortPath, true, &result, &error, true)) {
         SetLastError(error);
         return 0;
     }

@@ -41,11 +41,8 @@ bool Matches(const MSG &msg, HWND filter, UINT first, UINT last)
     return msg.message >= first && msg.message <= last;
 }
 
-// Posted messages first, in order; the quit message only once none of
-// them is left, and only for a fetch without a window filter.
-bool TakeMatching(MSG *msg, HWND filter, UINT first, UINT last, bool remove)
+bool TakeFrom(std::deque<MSG> &queue, MSG *msg, HWND filter, UINT first, UINT last, bool remove)
 {
-    std::deque<MSG> &queue = S().queue;
     for (size_t i = 0; i < queue.size(); i++) {
         if (!Matches(queue[i], filter, first, last))
             continue;
@@ -55,6 +52,17 @@ bool TakeMatching(MSG *msg, HWND filter, UINT first, UINT last, bool remove)
         msg->time = Clock();
         return true;
     }
+    return false;
+}
+
+// Posted messages first, in order, then the user's input, as Windows
+// hands them out; the quit message only once none of them is left, and
+// only for a fetch without a window filter.
+bool TakeMatching(MSG *msg, HWND filter, UINT first, UINT last, bool remove)
+{
+    if (TakeFrom(S().queue, msg, filter, first, last, remove) ||
+        TakeFrom(S().input, msg, filter, first, last, remove))
+        return true;
     bool quitInRange = (first == 0 && last == 0) || (first <= WM_QUIT && WM_QUIT <= last);
     if (!S().quitPosted || filter != nullptr || !quitInRange)
         return false;
@@ -109,6 +117,23 @@ bool TakeMessage(MSG *msg)
 }
 
 }  // namespace desk
+
+// Keyboard input goes to the window with the focus when it is taken, so
+// it is queued for none here.
+void TypeKey(WPARAM key)
+{
+    MSG msg = {};
+    msg.message = WM_KEYDOWN;
+    msg.wParam = key;
+    desk::S().input.push_back(msg);
+    msg.message = WM_KEYUP;
+    desk::S().input.push_back(msg);
+}
+
+int WaitingInput()
+{
+    return static_cast<int>(desk::S().input.size());
+}
 }  // namespace wsim
 
 using namespace wsim;

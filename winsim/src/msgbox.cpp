@@ -32,6 +32,39 @@ bool IsButtonOf(UINT type, int answer)
     }
 }
 
+// The box's default button; one past its last button is its first, as
+// Windows takes it.
+int DefaultButton(UINT type)
+{
+    static const int kButtons[][3] = {
+        {IDOK, 0, 0},    {IDOK, IDCANCEL, 0},    {IDABORT, IDRETRY, IDIGNORE},       {IDYES, IDNO, IDCANCEL},
+        {IDYES, IDNO, 0}, {IDRETRY, IDCANCEL, 0}, {IDCANCEL, kTryAgain, kContinue},
+    };
+    UINT kind = type & MB_TYPEMASK;
+    UINT index = (type & MB_DEFMASK) >> 8;
+    if (kind > kCancelTryContinue)
+        Die("a message box of an unknown kind (style 0x%x)", type);
+    if (index > 2 || kButtons[kind][index] == 0)
+        index = 0;
+    return kButtons[kind][index];
+}
+
+// The box takes the user's waiting input before anything the user does
+// once it is up: an Enter presses its default button; any other key is
+// taken and does nothing. False when no Enter was waiting.
+bool TakeTypedAnswer(UINT type, int *answer)
+{
+    bool pressed = false;
+    while (!pressed && !S().input.empty()) {
+        MSG msg = S().input.front();
+        S().input.pop_front();
+        pressed = msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN;
+    }
+    if (pressed)
+        *answer = DefaultButton(type);
+    return pressed;
+}
+
 // While the box is up its loop handles whatever is posted to the
 // thread's windows, before any user could click; a quit message stays for
 // the loop outside.
@@ -90,11 +123,15 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     box.caption = caption ? caption : "Error";
     box.style = type;
     box.owner = owner;
-    if (S().boxAnswers.empty())
-        Die("MessageBoxA with no answer queued: caption \"%s\", text \"%s\", style 0x%x", box.caption.c_str(),
-            box.text.c_str(), type);
-    box.answer = S().boxAnswers.front();
-    S().boxAnswers.pop_front();
+    if (TakeTypedAnswer(type, &box.answer)) {
+        box.typedAhead = true;
+    } else {
+        if (S().boxAnswers.empty())
+            Die("MessageBoxA with no answer queued: caption \"%s\", text \"%s\", style 0x%x", box.caption.c_str(),
+                box.text.c_str(), type);
+        box.answer = S().boxAnswers.front();
+        S().boxAnswers.pop_front();
+    }
     if (!IsButtonOf(type, box.answer))
         Die("answer %d is not a button of the box \"%s\" (style 0x%x)", box.answer, box.text.c_str(), type);
 
