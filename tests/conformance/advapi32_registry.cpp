@@ -1,7 +1,7 @@
 // advapi32's registry tests, in Wine's order, on a key of their own under
 // HKEY_CURRENT_USER\Software\Wine\Test.
 // conformance-uses: delete_key hkey_main
-#include "conformance.h"
+#include "unmodelled_registry.h"
 
 #include "advapi32_registry.inc"
 

@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include <windows.h>
+#include <winternl.h>
 
 void winetest_set_location(const char *file, int line);
 void winetest_ok(int condition, const char *format, ...);
@@ -30,10 +31,35 @@ static inline const char *wine_dbgstr_w(const WCHAR *text)
 {
     return wine_dbgstr_wn(text, -1);
 }
+#define debugstr_an wine_dbgstr_an
+
+// The C library's wide string calls on Windows' 16-bit WCHAR.
+static inline WCHAR *wcscpy(WCHAR *to, const WCHAR *from)
+{
+    WCHAR *at = to;
+    while ((*at++ = *from++) != 0) {
+    }
+    return to;
+}
+static inline int wcscmp(const WCHAR *a, const WCHAR *b)
+{
+    while (*a != 0 && *a == *b) {
+        a++;
+        b++;
+    }
+    return (int)*a - (int)*b;
+}
 
 // A function of the simulated system by name, from whichever of its
-// modules exports it; NULL where none does, as on a Windows without it.
+// modules exports it, else one the harness answers for a call the
+// simulation does not model; NULL where none does, as on a Windows
+// without it.
 void *conformance_lookup(const char *name);
+struct conformance_unmodelled {
+    conformance_unmodelled(const char *name, void *function);
+};
+#define CONFORMANCE_UNMODELLED(function) \
+    static conformance_unmodelled conformance_unmodelled_##function(#function, (void *)&function)
 
 extern int winetest_interactive;
 extern int winetest_debug;

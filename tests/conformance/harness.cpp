@@ -42,6 +42,12 @@ std::vector<std::pair<const char *, void (*)(void)>> &Files()
     return files;
 }
 
+std::map<std::string, void *> &Unmodelled()
+{
+    static std::map<std::string, void *> calls;
+    return calls;
+}
+
 std::map<Place, Expected> g_expected;
 const char *g_file = "";
 int g_line = 0;
@@ -229,7 +235,13 @@ void *conformance_lookup(const char *name)
         if (function != NULL)
             return (void *)function;
     }
-    return NULL;
+    auto unmodelled = Unmodelled().find(name);
+    return unmodelled == Unmodelled().end() ? NULL : unmodelled->second;
+}
+
+conformance_unmodelled::conformance_unmodelled(const char *name, void *function)
+{
+    Unmodelled()[name] = function;
 }
 
 void conformance_run(const char *name, conformance_function function)
@@ -258,6 +270,8 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: conformance EXPECTED-FAILURES\n");
         return 2;
     }
+    // Line by line, so that a test that never returns shows where it was.
+    setvbuf(stdout, NULL, _IOLBF, 0);
     LoadExpected(argv[1]);
     for (const auto &file : Files()) {
         printf("conformance: %s\n", file.first);
