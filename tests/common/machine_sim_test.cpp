@@ -168,6 +168,20 @@ TEST(MachineSimTest, FaultsApplyTheirNumberOfTimesAndEveryCallIsCounted)
     EXPECT_EQ(0, wsim::OpenKeyHandles());
 }
 
+// Since MS10-021 a link in a user's hive opens keys of that hive alone: one
+// into the machine's hive is refused (Wine follows it).
+TEST(MachineSimTest, LinkFromTheUsersHiveOpensOnlyKeysOfThatHive)
+{
+    ResetTestMachine();
+    wsim::PutRegistryLink("HKCU\\Software\\ToMachine", "HKLM\\SOFTWARE\\Classes");
+    wsim::PutRegistryLink("HKCU\\Software\\ToUser", "HKCU\\Environment");
+    HKEY key;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\ToMachine", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\ToUser", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "TEMP", NULL, NULL, NULL, NULL));
+    RegCloseKey(key);
+}
+
 TEST(MachineSimTest, VirtualMemoryIsZeroFilledAndGivenBackWhole)
 {
     ResetTestMachine();

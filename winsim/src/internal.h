@@ -57,7 +57,3 @@ std::string LongPathOf(const std::string &path);
 
 }  // namespace detail
 }  // namespace wsim
-
-// ntdll's deletion of the key behind a handle, a link as the link itself;
-// programs reach it through GetProcAddress only. Returns an NTSTATUS.
-LONG NtDeleteKey(HANDLE key);

@@ -182,3 +182,14 @@ void SetLastError(DWORD error)
 {
     wsim::g_lastError = error;
 }
+
+// Without the newer file calls the machine stands for Windows 2000 (5.0,
+// build 2195), as its CurrentVersion key says; with them for Windows 8 and
+// later, which tell a program without a manifest 6.2, build 9200.
+DWORD GetVersion(void)
+{
+    wsim::core::EnsureMachine();
+    if (wsim::core::HasVistaFileCalls())
+        return (9200u << 16) | (2u << 8) | 6u;
+    return (2195u << 16) | 5u;
+}

@@ -1,5 +1,5 @@
 // Virtual memory: committed blocks of whole pages, zero-filled, and given
-// back only whole.
+// back only whole. The process heap: blocks of any size.
 #include <cstdlib>
 #include <map>
 
@@ -12,6 +12,9 @@ namespace {
 const SIZE_T kPage = 4096;
 
 std::map<void *, SIZE_T> g_blocks;
+std::map<void *, SIZE_T> g_heapBlocks;
+// The process heap's handle; it has no other heap beside it.
+char g_processHeap;
 
 }  // namespace
 
@@ -23,6 +26,9 @@ void ResetMemory()
     for (const auto &block : g_blocks)
         free(block.first);
     g_blocks.clear();
+    for (const auto &block : g_heapBlocks)
+        free(block.first);
+    g_heapBlocks.clear();
 }
 
 }  // namespace core
@@ -78,5 +84,37 @@ BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type)
         free(address);
         g_blocks.erase(it);
     }
+    return TRUE;
+}
+
+HANDLE GetProcessHeap(void)
+{
+    return &g_processHeap;
+}
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    if (heap != &g_processHeap)
+        return nullptr;
+    // Even an empty block has an address of its own.
+    void *block = malloc(size ? size : 1);
+    if (!block)
+        return nullptr;
+    if (flags & HEAP_ZERO_MEMORY)
+        memset(block, 0, size);
+    g_heapBlocks[block] = size;
+    return block;
+}
+
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block)
+{
+    (void)flags;
+    auto it = g_heapBlocks.find(block);
+    if (heap != &g_processHeap || it == g_heapBlocks.end()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    free(block);
+    g_heapBlocks.erase(it);
     return TRUE;
 }

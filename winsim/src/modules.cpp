@@ -2,6 +2,8 @@
 // name is found, and the functions that the system's DLLs export.
 #include <algorithm>
 
+#include <winternl.h>
+
 #include "core.h"
 #include "desktop_internal.h"
 #include "winsim.h"
@@ -262,7 +264,15 @@ std::vector<Export> ExportsOf(const Module &module)
     if (detail::SameName(file, "comctl32.dll"))
         return {{"InitCommonControls", AsFarProc(&InitCommonControls)}};
     if (detail::SameName(file, "ntdll.dll"))
-        return {{"NtDeleteKey", AsFarProc(&NtDeleteKey)}};
+        return {{"NtClose", AsFarProc(&NtClose)},
+                {"NtCreateKey", AsFarProc(&NtCreateKey)},
+                {"NtDeleteKey", AsFarProc(&NtDeleteKey)},
+                {"NtDeleteValueKey", AsFarProc(&NtDeleteValueKey)},
+                {"NtOpenKey", AsFarProc(&NtOpenKey)},
+                {"NtSetValueKey", AsFarProc(&NtSetValueKey)},
+                {"RtlFormatCurrentUserKeyPath", AsFarProc(&RtlFormatCurrentUserKeyPath)},
+                {"RtlFreeUnicodeString", AsFarProc(&RtlFreeUnicodeString)},
+                {"RtlInitUnicodeString", AsFarProc(&RtlInitUnicodeString)}};
     if (!detail::SameName(file, "kernel32.dll"))
         return {};
     std::vector<Export> kernel = {{"LoadLibraryA", AsFarProc(&LoadLibraryA)},

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <winternl.h>
+
 #include "core.h"
 #include "winsim.h"
 
@@ -30,12 +32,17 @@ struct Key {
     bool pinned = false;  // stands behind a predefined handle; never deleted
     // A link: opening it opens the key its "SymbolicLinkValue" names.
     bool link = false;
+    bool isVolatile = false;  // made with REG_OPTION_VOLATILE
 };
 
 struct OpenKey {
-    std::shared_ptr<Key> key;
+    std::shared_ptr<Key> key;  // none for a handle through HKEY_CLASSES_ROOT
     REGSAM access;
     std::string path;  // root's short name and the path as opened, for faults
+    // A handle through HKEY_CLASSES_ROOT holds its path below it, and every
+    // call finds the key it shows anew.
+    bool classes;
+    std::vector<std::u16string> classesParts;
 };
 
 struct Registry {
@@ -54,13 +61,25 @@ const char16_t kLinkValue[] = u"SymbolicLinkValue";
 // How many links one open may pass through.
 const int kMaxLinkDepth = 16;
 
+// A predefined key is known by the low 32 bits of its handle alone, as a
+// 64-bit Windows reads them; the canonical handle, or null for any other.
+HKEY Predefined(HKEY key)
+{
+    static const HKEY kPredefined[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
+    for (HKEY predefined : kPredefined)
+        if ((DWORD)(ULONG_PTR)key == (DWORD)(ULONG_PTR)predefined)
+            return predefined;
+    return nullptr;
+}
+
 bool IsPredefined(HKEY key)
 {
-    return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT || key == HKEY_USERS;
+    return Predefined(key) != nullptr;
 }
 
 std::shared_ptr<Key> PredefinedKey(HKEY key, std::string *name)
 {
+    key = Predefined(key);
     if (key == HKEY_LOCAL_MACHINE) {
         *name = "HKLM";
         return g_reg.machine;
@@ -77,26 +96,28 @@ std::shared_ptr<Key> PredefinedKey(HKEY key, std::string *name)
     return g_reg.users;
 }
 
+std::u16string Wide(LPCSTR text)
+{
+    return detail::AnsiToWide(text ? text : "");
+}
+
 // The subkey path split into components on its "\" characters (found on
 // characters, not bytes: a double-byte character may end in 0x5C). A
-// leading "\" makes the path bad; repeated and trailing ones count as
-// one, as Windows' own parser reads them: "Alpha\\\\Sub\\" in C source
-// names Alpha\Sub.
-bool SplitPath(LPCSTR path, std::vector<std::u16string> *parts)
+// leading "\" makes the path bad, but under HKEY_CLASSES_ROOT, whose view
+// skips it; repeated and trailing ones count as one, as Windows' own
+// parser reads them: "Alpha\\\\Sub\\" in C source names Alpha\Sub.
+bool SplitPath(const std::u16string &path, bool classes, std::vector<std::u16string> *parts)
 {
     parts->clear();
-    if (!path || !path[0])
-        return true;
-    std::u16string wide = detail::AnsiToWide(path);
-    if (wide[0] == u'\\')
+    if (!path.empty() && path[0] == u'\\' && !classes)
         return false;
     size_t start = 0;
-    while (start < wide.size()) {
-        size_t end = wide.find(u'\\', start);
+    while (start < path.size()) {
+        size_t end = path.find(u'\\', start);
         if (end == std::u16string::npos)
-            end = wide.size();
+            end = path.size();
         if (end > start)
-            parts->push_back(wide.substr(start, end - start));
+            parts->push_back(path.substr(start, end - start));
         start = end + 1;
     }
     return true;
@@ -149,6 +170,42 @@ void SetValue(Key &key, const std::u16string &name, DWORD type, const void *data
     key.values.push_back(Value{name, type, bytes});
 }
 
+bool IsStringType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+std::u16string BytesToWide(const std::string &bytes)
+{
+    std::u16string wide;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        wide.push_back((char16_t)((BYTE)bytes[i] | ((BYTE)bytes[i + 1] << 8)));
+    return wide;
+}
+
+std::string WideToBytes(const std::u16string &wide)
+{
+    std::string bytes;
+    for (char16_t c : wide) {
+        bytes.push_back((char)(c & 0xFF));
+        bytes.push_back((char)(c >> 8));
+    }
+    return bytes;
+}
+
+// Strings are kept in UTF-16, as Windows keeps them; the ANSI calls
+// convert on the way in and out.
+std::string StoredFromAnsi(DWORD type, const void *data, DWORD size)
+{
+    std::string bytes(size ? (const char *)data : "", size);
+    return IsStringType(type) ? WideToBytes(detail::AnsiToWide(bytes)) : bytes;
+}
+
+std::string AnsiFromStored(const Value &value)
+{
+    return IsStringType(value.type) ? detail::WideToAnsi(BytesToWide(value.data)) : value.data;
+}
+
 REGSAM MapAccess(REGSAM access)
 {
     if (access & (MAXIMUM_ALLOWED | GENERIC_ALL))
@@ -160,67 +217,6 @@ REGSAM MapAccess(REGSAM access)
     if (access & GENERIC_EXECUTE)
         access |= KEY_READ;
     return access & (KEY_ALL_ACCESS | SYNCHRONIZE);
-}
-
-// The key behind a handle, checked for the rights the operation needs.
-LONG Resolve(HKEY handle, REGSAM need, std::shared_ptr<Key> *key, std::string *path)
-{
-    if (IsPredefined(handle)) {
-        *key = PredefinedKey(handle, path);
-        return ERROR_SUCCESS;
-    }
-    auto it = g_reg.handles.find(handle);
-    if (it == g_reg.handles.end())
-        return ERROR_INVALID_HANDLE;
-    if ((it->second.access & need) != need)
-        return ERROR_ACCESS_DENIED;
-    if (it->second.key->deleted)
-        return ERROR_KEY_DELETED;
-    *key = it->second.key;
-    *path = it->second.path;
-    return ERROR_SUCCESS;
-}
-
-// The path of the key a call names, for faults, before anything is
-// resolved (a fault applies whether or not the key exists).
-std::string TargetPath(HKEY handle, LPCSTR subKey)
-{
-    std::string base;
-    if (IsPredefined(handle)) {
-        PredefinedKey(handle, &base);
-    } else {
-        auto it = g_reg.handles.find(handle);
-        if (it != g_reg.handles.end())
-            base = it->second.path;
-    }
-    std::vector<std::u16string> parts;
-    if (!SplitPath(subKey, &parts))
-        return base + "\\" + subKey;
-    return JoinPath(base, parts);
-}
-
-std::string HandlePath(HKEY handle)
-{
-    return TargetPath(handle, nullptr);
-}
-
-// Registry calls report their error as their result and leave the last
-// error alone. An enumeration can also fail at one index alone.
-bool Faulted(const char *call, const std::string &target, LONG *error, long index = -1)
-{
-    DWORD code = 0;
-    if (!detail::TakeFault(call, target, &code) &&
-        (index < 0 || !core::MatchFault(call, target + "#" + std::to_string(index), &code)))
-        return false;
-    *error = (LONG)code;
-    return true;
-}
-
-HKEY NewHandle(const std::shared_ptr<Key> &key, REGSAM access, const std::string &path)
-{
-    HKEY handle = (HKEY)core::NextHandleValue();
-    g_reg.handles[handle] = OpenKey{key, MapAccess(access), path};
-    return handle;
 }
 
 std::shared_ptr<Key> Walk(std::shared_ptr<Key> key, const std::vector<std::u16string> &parts)
@@ -255,38 +251,39 @@ Key *RootOf(const Key &key)
     return const_cast<Key *>(at);
 }
 
-// The key a link names, as "\REGISTRY\MACHINE\..." or "\REGISTRY\USER\...";
-// null when the value is missing, malformed or names no existing key.
+// A native name, "\REGISTRY\MACHINE\..." or "\REGISTRY\USER\...", as the
+// predefined key of its hive and the path below it; false for any other.
+bool SplitNativeName(const std::u16string &name, HKEY *hive, std::u16string *rest)
+{
+    static const std::u16string kMachine = u"\\REGISTRY\\MACHINE", kUser = u"\\REGISTRY\\USER";
+    for (const std::u16string *prefix : {&kMachine, &kUser}) {
+        if (name.size() < prefix->size() || !detail::SameWideName(name.substr(0, prefix->size()), *prefix))
+            continue;
+        if (name.size() > prefix->size() && name[prefix->size()] != u'\\')
+            continue;
+        *hive = prefix == &kMachine ? HKEY_LOCAL_MACHINE : HKEY_USERS;
+        *rest = name.substr(std::min(name.size(), prefix->size() + 1));
+        return true;
+    }
+    return false;
+}
+
+// The key a link names by its native name; null when the value is
+// missing, malformed or names no existing key.
 std::shared_ptr<Key> LinkTarget(Key &link)
 {
     Value *value = FindValue(link, kLinkValue);
     if (!value || value->type != REG_LINK || value->data.size() % 2 != 0)
         return nullptr;
-    std::u16string target;
-    for (size_t i = 0; i + 1 < value->data.size(); i += 2)
-        target.push_back((char16_t)((BYTE)value->data[i] | ((BYTE)value->data[i + 1] << 8)));
+    std::u16string target = BytesToWide(value->data);
     while (!target.empty() && target.back() == 0)
         target.pop_back();
+    HKEY hive;
+    std::u16string rest;
     std::vector<std::u16string> parts;
-    size_t start = 0;
-    while (start <= target.size()) {
-        size_t end = target.find(u'\\', start);
-        if (end == std::u16string::npos)
-            end = target.size();
-        if (end > start)
-            parts.push_back(target.substr(start, end - start));
-        start = end + 1;
-    }
-    if (parts.size() < 2 || !detail::SameWideName(parts[0], u"REGISTRY"))
+    if (!SplitNativeName(target, &hive, &rest) || !SplitPath(rest, false, &parts))
         return nullptr;
-    std::shared_ptr<Key> root;
-    if (detail::SameWideName(parts[1], u"MACHINE"))
-        root = g_reg.machine;
-    else if (detail::SameWideName(parts[1], u"USER"))
-        root = g_reg.users;
-    else
-        return nullptr;
-    return Walk(root, std::vector<std::u16string>(parts.begin() + 2, parts.end()));
+    return Walk(hive == HKEY_LOCAL_MACHINE ? g_reg.machine : g_reg.users, parts);
 }
 
 // Goes from a link to the key it names. Since MS10-021 a link in a user's
@@ -306,61 +303,47 @@ LONG FollowLink(std::shared_ptr<Key> *key, int *depth)
     return ERROR_SUCCESS;
 }
 
-// The user's own copy of a path under HKEY_CLASSES_ROOT: Windows shows
-// HKCU\Software\Classes before the machine's classes.
-// Only paths given from the predefined handle itself are merged.
-std::shared_ptr<Key> UserClassesCopy(HKEY handle, const std::vector<std::u16string> &parts)
-{
-    if (handle != HKEY_CLASSES_ROOT || parts.empty() || !g_reg.currentUser)
-        return nullptr;
-    std::shared_ptr<Key> classes = Walk(g_reg.currentUser, {u"Software", u"Classes"});
-    return classes ? Walk(classes, parts) : nullptr;
-}
-
 // Walks a path as the registry calls do: every link on the way is
 // followed, the last key's too unless openLink asks for the link itself.
-LONG WalkFollowing(HKEY handle, std::shared_ptr<Key> base, const std::vector<std::u16string> &parts, bool openLink,
+LONG WalkFollowing(std::shared_ptr<Key> key, const std::vector<std::u16string> &parts, bool openLink,
                    std::shared_ptr<Key> *found)
 {
     int depth = 0;
-    std::shared_ptr<Key> key = base;
-    if (std::shared_ptr<Key> copy = UserClassesCopy(handle, parts))
-        key = copy;
-    else
-        for (size_t i = 0; i < parts.size(); i++) {
-            key = FindChild(*key, parts[i]);
-            if (!key)
-                return ERROR_FILE_NOT_FOUND;
-            if (i + 1 < parts.size() || !openLink) {
-                LONG error = FollowLink(&key, &depth);
-                if (error != ERROR_SUCCESS)
-                    return error;
-            }
+    for (size_t i = 0; i < parts.size(); i++) {
+        key = FindChild(*key, parts[i]);
+        if (!key)
+            return ERROR_FILE_NOT_FOUND;
+        if (i + 1 < parts.size() || !openLink) {
+            LONG error = FollowLink(&key, &depth);
+            if (error != ERROR_SUCCESS)
+                return error;
         }
+    }
     *found = key;
     return ERROR_SUCCESS;
 }
 
-// Creates what is missing of a path, following the links on the way.
-LONG CreateFollowing(HKEY handle, std::shared_ptr<Key> base, const std::vector<std::u16string> &parts,
-                     bool createLink, std::shared_ptr<Key> *found, bool *created)
+// Creates what is missing of a path, following the links on the way. A
+// key made below a volatile one must be volatile too.
+LONG CreateFollowing(std::shared_ptr<Key> key, const std::vector<std::u16string> &parts, DWORD options,
+                     std::shared_ptr<Key> *found, bool *created)
 {
     int depth = 0;
     *created = false;
-    std::shared_ptr<Key> key = base;
-    if (std::shared_ptr<Key> copy = UserClassesCopy(handle, parts)) {
-        *found = copy;
-        return createLink ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
-    }
+    bool createLink = (options & REG_OPTION_CREATE_LINK) != 0;
+    bool isVolatile = (options & REG_OPTION_VOLATILE) != 0;
     for (size_t i = 0; i < parts.size(); i++) {
         std::shared_ptr<Key> child = FindChild(*key, parts[i]);
         bool last = i + 1 == parts.size();
         if (!child) {
+            if (key->isVolatile && !isVolatile)
+                return ERROR_CHILD_MUST_BE_VOLATILE;
             child = AddChild(*key, parts[i]);
+            child->isVolatile = isVolatile;
             *created = true;
         } else if (last && createLink) {
             return ERROR_ALREADY_EXISTS;
-        } else {
+        } else if (!last || !(options & REG_OPTION_OPEN_LINK)) {
             LONG error = FollowLink(&child, &depth);
             if (error != ERROR_SUCCESS)
                 return error;
@@ -370,6 +353,203 @@ LONG CreateFollowing(HKEY handle, std::shared_ptr<Key> base, const std::vector<s
     if (createLink && *created)
         key->link = true;
     *found = key;
+    return ERROR_SUCCESS;
+}
+
+// HKEY_CLASSES_ROOT shows the user's classes (HKCU\Software\Classes) over
+// the machine's: a path below it names the user's key where there is one,
+// else the machine's, looked up afresh on every call.
+std::shared_ptr<Key> UserClassesRoot()
+{
+    return g_reg.currentUser ? Walk(g_reg.currentUser, {u"Software", u"Classes"}) : nullptr;
+}
+
+LONG ShownClass(const std::vector<std::u16string> &parts, std::shared_ptr<Key> *shown)
+{
+    if (parts.empty()) {
+        *shown = g_reg.classes;
+        return ERROR_SUCCESS;
+    }
+    if (std::shared_ptr<Key> user = UserClassesRoot())
+        if (WalkFollowing(user, parts, false, shown) == ERROR_SUCCESS)
+            return ERROR_SUCCESS;
+    return WalkFollowing(g_reg.classes, parts, false, shown);
+}
+
+// The path below HKEY_CLASSES_ROOT of the predefined handle or of a
+// handle opened through it; false for a handle of another key.
+bool ClassesPath(HKEY handle, std::vector<std::u16string> *parts)
+{
+    parts->clear();
+    if (Predefined(handle) == HKEY_CLASSES_ROOT)
+        return true;
+    auto it = g_reg.handles.find(handle);
+    if (it == g_reg.handles.end() || !it->second.classes)
+        return false;
+    *parts = it->second.classesParts;
+    return true;
+}
+
+// The key behind a handle, checked for the rights the operation needs.
+LONG Resolve(HKEY handle, REGSAM need, std::shared_ptr<Key> *key, std::string *path)
+{
+    if (IsPredefined(handle)) {
+        *key = PredefinedKey(handle, path);
+        return ERROR_SUCCESS;
+    }
+    auto it = g_reg.handles.find(handle);
+    if (it == g_reg.handles.end())
+        return ERROR_INVALID_HANDLE;
+    if ((it->second.access & need) != need)
+        return ERROR_ACCESS_DENIED;
+    std::shared_ptr<Key> found = it->second.key;
+    if (it->second.classes && ShownClass(it->second.classesParts, &found) != ERROR_SUCCESS)
+        return ERROR_KEY_DELETED;
+    if (found->deleted)
+        return ERROR_KEY_DELETED;
+    *key = found;
+    *path = it->second.path;
+    return ERROR_SUCCESS;
+}
+
+// The path of the key a call names, for faults, before anything is
+// resolved (a fault applies whether or not the key exists).
+std::string TargetPath(HKEY handle, const std::u16string &subKey)
+{
+    std::string base;
+    if (IsPredefined(handle)) {
+        PredefinedKey(handle, &base);
+    } else {
+        auto it = g_reg.handles.find(handle);
+        if (it != g_reg.handles.end())
+            base = it->second.path;
+    }
+    std::vector<std::u16string> parts;
+    if (!SplitPath(subKey, false, &parts))
+        return base + "\\" + detail::WideToAnsi(subKey);
+    return JoinPath(base, parts);
+}
+
+std::string HandlePath(HKEY handle)
+{
+    return TargetPath(handle, u"");
+}
+
+// Registry calls report their error as their result and leave the last
+// error alone. An enumeration can also fail at one index alone.
+bool Faulted(const char *call, const std::string &target, LONG *error, long index = -1)
+{
+    DWORD code = 0;
+    if (!detail::TakeFault(call, target, &code) &&
+        (index < 0 || !core::MatchFault(call, target + "#" + std::to_string(index), &code)))
+        return false;
+    *error = (LONG)code;
+    return true;
+}
+
+HKEY NewHandle(const std::shared_ptr<Key> &key, REGSAM access, const std::string &path)
+{
+    HKEY handle = (HKEY)core::NextHandleValue();
+    g_reg.handles[handle] = OpenKey{key, MapAccess(access), path, false, {}};
+    return handle;
+}
+
+// A handle through HKEY_CLASSES_ROOT; Windows marks it in its low bits
+// (value 2), which no other handle has.
+HKEY NewClassesHandle(const std::vector<std::u16string> &parts, REGSAM access, const std::string &path)
+{
+    HKEY handle = (HKEY)(core::NextHandleValue() | 2);
+    g_reg.handles[handle] = OpenKey{nullptr, MapAccess(access), path, true, parts};
+    return handle;
+}
+
+// RegOpenKeyEx and NtOpenKey. An empty name opens the key itself, a new
+// handle to it but for a predefined key asked through advapi32, which
+// gives that handle back. The ANSI call leaves *result alone when the
+// handle it is given is bad; the others clear it first.
+LONG OpenCommon(HKEY key, const std::u16string *subKey, DWORD options, REGSAM access, PHKEY result,
+                bool clearFirst, bool samePredefined)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    if (clearFirst)
+        *result = nullptr;
+    std::shared_ptr<Key> base;
+    std::string basePath;
+    LONG error = Resolve(key, 0, &base, &basePath);
+    if (error != ERROR_SUCCESS)
+        return error;
+    *result = nullptr;
+    if (samePredefined && IsPredefined(key) && (!subKey || subKey->empty())) {
+        *result = Predefined(key);
+        return ERROR_SUCCESS;
+    }
+    std::vector<std::u16string> classes, parts;
+    bool inClasses = ClassesPath(key, &classes);
+    if (!SplitPath(subKey ? *subKey : u"", inClasses, &parts))
+        return ERROR_BAD_PATHNAME;
+    std::string path = JoinPath(basePath, parts);
+    if (inClasses) {
+        classes.insert(classes.end(), parts.begin(), parts.end());
+        std::shared_ptr<Key> shown;
+        error = ShownClass(classes, &shown);
+        if (error == ERROR_SUCCESS)
+            *result = NewClassesHandle(classes, access, path);
+        return error;
+    }
+    std::shared_ptr<Key> found;
+    error = WalkFollowing(base, parts, (options & REG_OPTION_OPEN_LINK) != 0, &found);
+    if (error == ERROR_SUCCESS)
+        *result = NewHandle(found, access, path);
+    return error;
+}
+
+// RegCreateKeyEx and NtCreateKey. Creation is checked against the key's
+// security, not against the rights the parent's handle was opened with: a
+// handle opened to read creates subkeys too. A key made through
+// HKEY_CLASSES_ROOT goes to the machine's classes, unless its parent is
+// the user's alone.
+LONG CreateCommon(HKEY key, const std::u16string &subKey, DWORD options, REGSAM access, PHKEY result,
+                  LPDWORD disposition)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    std::shared_ptr<Key> base;
+    std::string basePath;
+    LONG error = Resolve(key, 0, &base, &basePath);
+    if (error != ERROR_SUCCESS)
+        return error;
+    std::vector<std::u16string> classes, parts;
+    bool inClasses = ClassesPath(key, &classes);
+    if (!SplitPath(subKey, inClasses, &parts))
+        return ERROR_BAD_PATHNAME;
+    for (const std::u16string &part : parts)
+        if (part.size() > kMaxKeyNameLength)
+            return ERROR_INVALID_PARAMETER;
+    std::string path = JoinPath(basePath, parts);
+    std::shared_ptr<Key> target;
+    bool created = false;
+    if (inClasses) {
+        std::vector<std::u16string> parent = classes;
+        classes.insert(classes.end(), parts.begin(), parts.end());
+        if (ShownClass(classes, &target) == ERROR_SUCCESS) {
+            if (options & REG_OPTION_CREATE_LINK)
+                return ERROR_ALREADY_EXISTS;
+        } else {
+            std::shared_ptr<Key> root = Walk(g_reg.classes, parent) ? g_reg.classes : UserClassesRoot();
+            error = CreateFollowing(root, classes, options, &target, &created);
+            if (error != ERROR_SUCCESS)
+                return error;
+        }
+        *result = NewClassesHandle(classes, access, path);
+    } else {
+        error = CreateFollowing(base, parts, options, &target, &created);
+        if (error != ERROR_SUCCESS)
+            return error;
+        *result = NewHandle(target, access, path);
+    }
+    if (disposition)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
 
@@ -386,27 +566,173 @@ void RemoveKey(const std::shared_ptr<Key> &target)
     target->parent = nullptr;
 }
 
-bool IsStringType(DWORD type)
+// The name is opened as any open would, so a link at it leads the
+// deletion to its target; through HKEY_CLASSES_ROOT the key shown goes.
+// The rights the handle was opened with do not matter, "" included.
+LONG DeleteCommon(HKEY key, const std::u16string &subKey)
 {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    std::shared_ptr<Key> base;
+    std::string basePath;
+    LONG error = Resolve(key, 0, &base, &basePath);
+    if (error != ERROR_SUCCESS)
+        return error;
+    std::vector<std::u16string> classes, parts;
+    bool inClasses = ClassesPath(key, &classes);
+    if (!SplitPath(subKey, inClasses, &parts))
+        return ERROR_BAD_PATHNAME;
+    std::shared_ptr<Key> target;
+    if (inClasses) {
+        classes.insert(classes.end(), parts.begin(), parts.end());
+        error = ShownClass(classes, &target);
+    } else {
+        error = WalkFollowing(base, parts, false, &target);
+    }
+    if (error != ERROR_SUCCESS)
+        return error;
+    if (target->pinned || !target->children.empty())
+        return ERROR_ACCESS_DENIED;
+    RemoveKey(target);
+    return ERROR_SUCCESS;
 }
 
-// The size Windows keeps a value in: strings set through the ANSI calls
-// are stored in UTF-16.
-DWORD StoredSize(const Value &value)
+enum class Text { Ansi, Wide, Native };
+
+// Sets a value; data comes in the caller's form. A link key holds its
+// REG_LINK "SymbolicLinkValue" and nothing else. advapi32 counts the final
+// NUL of a string whose size leaves it out, when the character after the
+// counted ones is one. Data in the first 64 KB, which Windows never maps,
+// cannot be read.
+LONG SetValueCommon(HKEY key, const std::u16string &name, DWORD type, const BYTE *data, DWORD size, Text form)
 {
-    if (!IsStringType(value.type))
-        return (DWORD)value.data.size();
-    return (DWORD)(detail::AnsiToWide(value.data).size() * sizeof(WCHAR));
+    std::shared_ptr<Key> k;
+    std::string path;
+    LONG error = Resolve(key, KEY_SET_VALUE, &k, &path);
+    if (error != ERROR_SUCCESS)
+        return error;
+    if (size && (ULONG_PTR)data < 0x10000)
+        return ERROR_NOACCESS;
+    if (k->link && (type != REG_LINK || !detail::SameWideName(name, kLinkValue)))
+        return ERROR_ACCESS_DENIED;
+    if (form == Text::Ansi) {
+        if (IsStringType(type) && size && data[size - 1] && !data[size])
+            size++;
+        std::string stored = StoredFromAnsi(type, data, size);
+        SetValue(*k, name, type, stored.data(), (DWORD)stored.size());
+        return ERROR_SUCCESS;
+    }
+    if (form == Text::Wide && IsStringType(type) && size >= 2 && size % 2 == 0) {
+        const WCHAR *text = (const WCHAR *)(const void *)data;
+        if (text[size / 2 - 1] && !text[size / 2])
+            size += 2;
+    }
+    SetValue(*k, name, type, data, size);
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteValueCommon(HKEY key, const std::u16string &name)
+{
+    std::shared_ptr<Key> k;
+    std::string path;
+    LONG error = Resolve(key, KEY_SET_VALUE, &k, &path);
+    if (error != ERROR_SUCCESS)
+        return error;
+    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+        if (detail::SameWideName(it->name, name)) {
+            k->values.erase(it);
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_FILE_NOT_FOUND;
 }
 
 // Copies value data out as Windows does: a string that lacks its final NUL
-// gets one when the buffer has room for it, uncounted.
-void CopyData(const Value &value, LPBYTE data, DWORD size)
+// (a byte in ANSI, two in UTF-16) gets one when the buffer has room for
+// it, uncounted.
+void CopyData(DWORD type, const std::string &bytes, size_t nul, LPBYTE data, DWORD size)
 {
-    memcpy(data, value.data.data(), value.data.size());
-    if (IsStringType(value.type) && !value.data.empty() && value.data.back() != 0 && value.data.size() < size)
-        data[value.data.size()] = 0;
+    memcpy(data, bytes.data(), bytes.size());
+    if (!IsStringType(type) || bytes.size() < nul || bytes.size() + nul > size)
+        return;
+    bool ended = true;
+    for (size_t i = bytes.size() - nul; i < bytes.size(); i++)
+        ended = ended && bytes[i] == 0;
+    if (!ended)
+        memset(data + bytes.size(), 0, nul);
+}
+
+LONG QueryValueCommon(HKEY key, const std::u16string &name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataLen, Text form)
+{
+    if (reserved || (data && !dataLen))
+        return ERROR_INVALID_PARAMETER;
+    // A call that asks for the size alone gets 0 when it fails (a missing
+    // value, a key it may not read).
+    if (!data && dataLen)
+        *dataLen = 0;
+    std::shared_ptr<Key> k;
+    std::string path;
+    LONG error = Resolve(key, KEY_QUERY_VALUE, &k, &path);
+    if (error != ERROR_SUCCESS)
+        return error;
+    const Value *value = FindValue(*k, name);
+    if (!value)
+        return ERROR_FILE_NOT_FOUND;
+    std::string bytes = form == Text::Ansi ? AnsiFromStored(*value) : value->data;
+    DWORD size = (DWORD)bytes.size();
+    LONG status = ERROR_SUCCESS;
+    if (data && size > *dataLen)
+        status = ERROR_MORE_DATA;
+    else if (data)
+        CopyData(value->type, bytes, form == Text::Ansi ? 1 : 2, data, *dataLen);
+    if (type)
+        *type = value->type;
+    if (dataLen)
+        *dataLen = size;
+    return status;
+}
+
+// NTSTATUS of the Win32 errors the native calls meet.
+NTSTATUS NativeStatus(LONG error)
+{
+    static const struct {
+        LONG error;
+        NTSTATUS status;
+    } kStatuses[] = {
+        {ERROR_SUCCESS, STATUS_SUCCESS},
+        {ERROR_FILE_NOT_FOUND, STATUS_OBJECT_NAME_NOT_FOUND},
+        {ERROR_ACCESS_DENIED, STATUS_ACCESS_DENIED},
+        {ERROR_INVALID_HANDLE, STATUS_INVALID_HANDLE},
+        {ERROR_INVALID_PARAMETER, STATUS_INVALID_PARAMETER},
+        {ERROR_BAD_PATHNAME, STATUS_OBJECT_PATH_SYNTAX_BAD},
+        {ERROR_ALREADY_EXISTS, STATUS_OBJECT_NAME_COLLISION},
+        {ERROR_KEY_DELETED, STATUS_KEY_DELETED},
+        {ERROR_CHILD_MUST_BE_VOLATILE, STATUS_CHILD_MUST_BE_VOLATILE},
+    };
+    for (const auto &entry : kStatuses)
+        if (entry.error == error)
+            return entry.status;
+    return STATUS_INVALID_PARAMETER;
+}
+
+std::u16string NativeName(const UNICODE_STRING *name)
+{
+    return name && name->Buffer ? std::u16string(name->Buffer, name->Length / sizeof(WCHAR)) : std::u16string();
+}
+
+// The key a native call's attributes name: a path below RootDirectory, or
+// with none a full native name, read as a path below its hive's
+// predefined key.
+bool NativeTarget(const OBJECT_ATTRIBUTES *attributes, HKEY *base, std::u16string *path)
+{
+    *path = NativeName(attributes->ObjectName);
+    *base = (HKEY)attributes->RootDirectory;
+    if (*base)
+        return true;
+    std::u16string rest;
+    if (!SplitNativeName(*path, base, &rest))
+        return false;
+    *path = rest;
+    return true;
 }
 
 // ---- Direct access for tests -------------------------------------------
@@ -438,7 +764,7 @@ bool ParseFullPath(const char *keyPath, std::shared_ptr<Key> *root, std::string 
         return false;
     *root = PredefinedKey(predefined, rootName);
     std::string rest = slash == std::string::npos ? "" : text.substr(slash + 1);
-    return SplitPath(rest.c_str(), parts);
+    return SplitPath(detail::AnsiToWide(rest), false, parts);
 }
 
 std::shared_ptr<Key> KeyAt(const char *keyPath)
@@ -491,7 +817,7 @@ void ResetRegistry()
         "HKLM\\HARDWARE\\DESCRIPTION\\System",
         "HKLM\\SAM\\SAM",
         "HKLM\\SECURITY\\Policy",
-        "HKLM\\SOFTWARE\\Classes",
+        "HKLM\\SOFTWARE\\Classes\\CLSID",
         "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
         "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
         "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
@@ -540,7 +866,8 @@ void CreateKey(const char *keyPath)
 void PutValue(const char *keyPath, const char *name, DWORD type, const void *data, DWORD size)
 {
     std::shared_ptr<Key> key = KeyCreatedAt(keyPath);
-    SetValue(*key, detail::AnsiToWide(name ? name : ""), type, data, size);
+    std::string stored = StoredFromAnsi(type, data, size);
+    SetValue(*key, detail::AnsiToWide(name ? name : ""), type, stored.data(), (DWORD)stored.size());
 }
 
 void PutSz(const char *keyPath, const char *name, const char *text)
@@ -565,7 +892,7 @@ bool GetValue(const char *keyPath, const char *name, DWORD *type, std::string *d
     if (type)
         *type = value->type;
     if (data)
-        *data = value->data;
+        *data = AnsiFromStored(*value);
     return true;
 }
 
@@ -617,11 +944,7 @@ void PutRegistryLink(const char *keyPath, const char *targetPath)
         target += u"\\" + (*at)->name;
     for (const std::u16string &part : parts)
         target += u"\\" + part;
-    std::string bytes;
-    for (char16_t c : target) {
-        bytes.push_back((char)(c & 0xFF));
-        bytes.push_back((char)(c >> 8));
-    }
+    std::string bytes = WideToBytes(target);
     link->link = true;
     link->values.clear();
     SetValue(*link, kLinkValue, REG_LINK, bytes.data(), (DWORD)bytes.size());
@@ -640,25 +963,35 @@ using namespace wsim;
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
     LONG error;
-    if (Faulted("RegOpenKeyExA", TargetPath(key, subKey), &error))
+    std::u16string wide = Wide(subKey);
+    if (Faulted("RegOpenKeyExA", TargetPath(key, wide), &error))
+        return error;
+    return OpenCommon(key, subKey ? &wide : nullptr, options, access, result, false, true);
+}
+
+LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result)
+{
+    LONG error;
+    std::u16string wide = subKey ? subKey : u"";
+    if (Faulted("RegOpenKeyExW", TargetPath(key, wide), &error))
+        return error;
+    return OpenCommon(key, subKey ? &wide : nullptr, options, access, result, true, true);
+}
+
+// An empty name gives back the handle it was given, whatever the key.
+LSTATUS RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result)
+{
+    LONG error;
+    std::u16string wide = Wide(subKey);
+    if (Faulted("RegOpenKeyA", TargetPath(key, wide), &error))
         return error;
     if (!result)
         return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
-    std::shared_ptr<Key> base;
-    std::string basePath;
-    error = Resolve(key, 0, &base, &basePath);
-    if (error != ERROR_SUCCESS)
-        return error;
-    std::vector<std::u16string> parts;
-    if (!SplitPath(subKey, &parts))
-        return ERROR_BAD_PATHNAME;
-    std::shared_ptr<Key> found;
-    error = WalkFollowing(key, base, parts, (options & REG_OPTION_OPEN_LINK) != 0, &found);
-    if (error != ERROR_SUCCESS)
-        return error;
-    *result = NewHandle(found, access, JoinPath(basePath, parts));
-    return ERROR_SUCCESS;
+    if (wide.empty()) {
+        *result = key;
+        return ERROR_SUCCESS;
+    }
+    return OpenCommon(key, &wide, 0, MAXIMUM_ALLOWED, result, false, true);
 }
 
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options, REGSAM access,
@@ -668,33 +1001,19 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className
     (void)className;
     (void)sa;
     LONG error;
-    if (Faulted("RegCreateKeyExA", TargetPath(key, subKey), &error))
+    std::u16string wide = Wide(subKey);
+    if (Faulted("RegCreateKeyExA", TargetPath(key, wide), &error))
         return error;
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<Key> base;
-    std::string basePath;
-    error = Resolve(key, 0, &base, &basePath);
-    if (error != ERROR_SUCCESS)
+    return CreateCommon(key, wide, options, access, result, disposition);
+}
+
+LSTATUS RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result)
+{
+    LONG error;
+    std::u16string wide = Wide(subKey);
+    if (Faulted("RegCreateKeyA", TargetPath(key, wide), &error))
         return error;
-    std::vector<std::u16string> parts;
-    if (!SplitPath(subKey, &parts))
-        return ERROR_BAD_PATHNAME;
-    for (const std::u16string &part : parts)
-        if (part.size() > kMaxKeyNameLength)
-            return ERROR_INVALID_PARAMETER;
-    // Creation is checked against the key's security, not against the
-    // rights the parent's handle was opened with: a handle opened to read
-    // creates subkeys too.
-    std::shared_ptr<Key> target;
-    bool created = false;
-    error = CreateFollowing(key, base, parts, (options & REG_OPTION_CREATE_LINK) != 0, &target, &created);
-    if (error != ERROR_SUCCESS)
-        return error;
-    *result = NewHandle(target, access, JoinPath(basePath, parts));
-    if (disposition)
-        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    return ERROR_SUCCESS;
+    return CreateCommon(key, wide, 0, MAXIMUM_ALLOWED, result, nullptr);
 }
 
 LSTATUS RegCloseKey(HKEY key)
@@ -738,6 +1057,11 @@ LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWOR
     return ERROR_SUCCESS;
 }
 
+LSTATUS RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize)
+{
+    return RegEnumKeyExA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+}
+
 LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWORD reserved, LPDWORD type,
                       LPBYTE data, LPDWORD dataLen)
 {
@@ -754,17 +1078,18 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWOR
     if (index >= k->values.size())
         return ERROR_NO_MORE_ITEMS;
     const Value &value = k->values[index];
-    DWORD size = (DWORD)value.data.size();
+    std::string bytes = AnsiFromStored(value);
+    DWORD size = (DWORD)bytes.size();
 
-    // Windows looks at the data first: when it does not fit, neither the
-    // data nor the name buffer is touched, and the name length stays as it
-    // was. Only when the data fits does the name's own fit matter; a name
-    // that does not fit is then cut to the buffer, with its NUL.
+    // The ANSI call looks at the data first: when it does not fit, neither
+    // the data nor the name buffer is touched, and the name length stays as
+    // it was. Only when the data fits does the name's own fit matter; a
+    // name that does not fit is then cut to the buffer, with its NUL.
     LONG status = ERROR_SUCCESS;
     if (data && size > *dataLen)
         status = ERROR_MORE_DATA;
     else if (data)
-        CopyData(value, data, *dataLen);
+        CopyData(value.type, bytes, 1, data, *dataLen);
     if (status == ERROR_SUCCESS) {
         std::string ansi = detail::WideToAnsi(value.name);
         if (ansi.size() >= *nameLen) {
@@ -785,130 +1110,140 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLen, LPDWOR
     return status;
 }
 
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLen)
+// The UTF-16 call looks at the name first: when it does not fit, nothing
+// is written but the type and the data's size. The name then goes out
+// whether or not the data fits.
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPDWORD type,
+                      LPBYTE data, LPDWORD dataLen)
 {
     LONG error;
     std::string path = HandlePath(key);
-    if (Faulted("RegQueryValueExA", path + "|" + (name ? name : ""), &error))
+    if (Faulted("RegEnumValueW", path, &error, index))
         return error;
-    if (reserved || (data && !dataLen))
+    if (reserved || !name || !nameLen || (data && !dataLen))
         return ERROR_INVALID_PARAMETER;
-    // A call that asks for the size alone gets 0 when it fails (a missing
-    // value, a key it may not read).
-    if (!data && dataLen)
-        *dataLen = 0;
     std::shared_ptr<Key> k;
     error = Resolve(key, KEY_QUERY_VALUE, &k, &path);
     if (error != ERROR_SUCCESS)
         return error;
-    const Value *value = FindValue(*k, detail::AnsiToWide(name ? name : ""));
-    if (!value)
-        return ERROR_FILE_NOT_FOUND;
-    DWORD size = (DWORD)value->data.size();
+    if (index >= k->values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const Value &value = k->values[index];
+    DWORD size = (DWORD)value.data.size();
     LONG status = ERROR_SUCCESS;
-    if (data && size > *dataLen)
+    if (value.name.size() >= *nameLen) {
         status = ERROR_MORE_DATA;
-    else if (data)
-        CopyData(*value, data, *dataLen);
+    } else {
+        memcpy(name, value.name.c_str(), (value.name.size() + 1) * sizeof(WCHAR));
+        *nameLen = (DWORD)value.name.size();
+        if (data && size > *dataLen)
+            status = ERROR_MORE_DATA;
+        else if (data)
+            CopyData(value.type, value.data, 2, data, *dataLen);
+    }
     if (type)
-        *type = value->type;
+        *type = value.type;
     if (dataLen)
         *dataLen = size;
     return status;
+}
+
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLen)
+{
+    LONG error;
+    if (Faulted("RegQueryValueExA", HandlePath(key) + "|" + (name ? name : ""), &error))
+        return error;
+    return QueryValueCommon(key, Wide(name), reserved, type, data, dataLen, Text::Ansi);
+}
+
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLen)
+{
+    LONG error;
+    std::u16string wide = name ? name : u"";
+    if (Faulted("RegQueryValueExW", HandlePath(key) + "|" + detail::WideToAnsi(wide), &error))
+        return error;
+    return QueryValueCommon(key, wide, reserved, type, data, dataLen, Text::Wide);
 }
 
 LSTATUS RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD dataLen)
 {
     (void)reserved;
     LONG error;
-    std::string path = HandlePath(key);
-    if (Faulted("RegSetValueExA", path + "|" + (name ? name : ""), &error))
+    if (Faulted("RegSetValueExA", HandlePath(key) + "|" + (name ? name : ""), &error))
         return error;
-    std::shared_ptr<Key> k;
-    error = Resolve(key, KEY_SET_VALUE, &k, &path);
-    if (error != ERROR_SUCCESS)
+    return SetValueCommon(key, Wide(name), type, data, dataLen, Text::Ansi);
+}
+
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD dataLen)
+{
+    (void)reserved;
+    LONG error;
+    std::u16string wide = name ? name : u"";
+    if (Faulted("RegSetValueExW", HandlePath(key) + "|" + detail::WideToAnsi(wide), &error))
         return error;
-    if (!data && dataLen)
-        return ERROR_NOACCESS;
-    // A string whose size leaves out its final NUL gets the NUL counted
-    // when the byte after the counted ones is one.
-    if (IsStringType(type) && dataLen && data[dataLen - 1] && !data[dataLen])
-        dataLen++;
-    SetValue(*k, detail::AnsiToWide(name ? name : ""), type, data, dataLen);
-    return ERROR_SUCCESS;
+    return SetValueCommon(key, wide, type, data, dataLen, Text::Wide);
+}
+
+namespace {
+
+// RegSetValue: the default value of the subkey, made if missing, set to
+// the string up to its first NUL whatever size is given.
+LONG SetDefaultValue(HKEY key, const std::u16string &subKey, DWORD type, const BYTE *text, DWORD size, Text form)
+{
+    if (type != REG_SZ || !text)
+        return ERROR_INVALID_PARAMETER;
+    HKEY target = key;
+    if (!subKey.empty()) {
+        LONG error = CreateCommon(key, subKey, 0, KEY_SET_VALUE, &target, nullptr);
+        if (error != ERROR_SUCCESS)
+            return error;
+    }
+    LONG error = SetValueCommon(target, u"", REG_SZ, text, size, form);
+    if (target != key)
+        g_reg.handles.erase(target);
+    return error;
+}
+
+}  // namespace
+
+LSTATUS RegSetValueA(HKEY key, LPCSTR subKey, DWORD type, LPCSTR data, DWORD size)
+{
+    (void)size;
+    LONG error;
+    std::u16string wide = Wide(subKey);
+    if (Faulted("RegSetValueA", TargetPath(key, wide), &error))
+        return error;
+    return SetDefaultValue(key, wide, type, (const BYTE *)data, data ? (DWORD)strlen(data) + 1 : 0, Text::Ansi);
+}
+
+LSTATUS RegSetValueW(HKEY key, LPCWSTR subKey, DWORD type, LPCWSTR data, DWORD size)
+{
+    (void)size;
+    LONG error;
+    std::u16string wide = subKey ? subKey : u"";
+    if (Faulted("RegSetValueW", TargetPath(key, wide), &error))
+        return error;
+    DWORD bytes = data ? (DWORD)((std::u16string(data).size() + 1) * sizeof(WCHAR)) : 0;
+    return SetDefaultValue(key, wide, type, (const BYTE *)data, bytes, Text::Wide);
 }
 
 LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey)
 {
     LONG error;
-    if (Faulted("RegDeleteKeyA", TargetPath(key, subKey), &error))
+    std::u16string wide = Wide(subKey);
+    if (Faulted("RegDeleteKeyA", TargetPath(key, wide), &error))
         return error;
     if (!subKey)
         return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<Key> base;
-    std::string basePath;
-    error = Resolve(key, subKey[0] ? 0 : DELETE, &base, &basePath);
-    if (error != ERROR_SUCCESS)
-        return error;
-    std::vector<std::u16string> parts;
-    if (!SplitPath(subKey, &parts))
-        return ERROR_BAD_PATHNAME;
-    // The name is opened as any open would, so a link at it leads the
-    // deletion to its target.
-    std::shared_ptr<Key> target;
-    error = WalkFollowing(key, base, parts, false, &target);
-    if (error != ERROR_SUCCESS)
-        return error;
-    if (target->pinned || !target->children.empty())
-        return ERROR_ACCESS_DENIED;
-    RemoveKey(target);
-    return ERROR_SUCCESS;
-}
-
-// NTSTATUS values of the deletion.
-const LONG kStatusInvalidHandle = (LONG)0xC0000008;
-const LONG kStatusAccessDenied = (LONG)0xC0000022;
-const LONG kStatusCannotDelete = (LONG)0xC0000121;
-const LONG kStatusKeyDeleted = (LONG)0xC000017C;
-
-LONG NtDeleteKey(HANDLE handle)
-{
-    LONG error;
-    HKEY key = (HKEY)handle;
-    if (Faulted("NtDeleteKey", HandlePath(key), &error))
-        return error;
-    auto it = g_reg.handles.find(key);
-    if (it == g_reg.handles.end())
-        return kStatusInvalidHandle;
-    if (!(it->second.access & DELETE))
-        return kStatusAccessDenied;
-    std::shared_ptr<Key> target = it->second.key;
-    if (target->deleted)
-        return kStatusKeyDeleted;
-    if (target->pinned || !target->children.empty())
-        return kStatusCannotDelete;
-    RemoveKey(target);
-    return 0;
+    return DeleteCommon(key, wide);
 }
 
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR name)
 {
     LONG error;
-    std::string path = HandlePath(key);
-    if (Faulted("RegDeleteValueA", path + "|" + (name ? name : ""), &error))
+    if (Faulted("RegDeleteValueA", HandlePath(key) + "|" + (name ? name : ""), &error))
         return error;
-    std::shared_ptr<Key> k;
-    error = Resolve(key, KEY_SET_VALUE, &k, &path);
-    if (error != ERROR_SUCCESS)
-        return error;
-    std::u16string wide = detail::AnsiToWide(name ? name : "");
-    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-        if (detail::SameWideName(it->name, wide)) {
-            k->values.erase(it);
-            return ERROR_SUCCESS;
-        }
-    }
-    return ERROR_FILE_NOT_FOUND;
+    return DeleteValueCommon(key, Wide(name));
 }
 
 LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLen, LPDWORD reserved, LPDWORD subKeys,
@@ -929,12 +1264,14 @@ LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLen, LPDWORD re
         className[0] = 0;
     if (classLen)
         *classLen = 0;
+    // Sizes as the registry keeps them: names in characters, data in
+    // bytes, strings in UTF-16.
     DWORD longestKey = 0, longestName = 0, longestData = 0;
     for (const auto &child : k->children)
         longestKey = std::max(longestKey, (DWORD)child->name.size());
     for (const Value &value : k->values) {
         longestName = std::max(longestName, (DWORD)value.name.size());
-        longestData = std::max(longestData, StoredSize(value));
+        longestData = std::max(longestData, (DWORD)value.data.size());
     }
     if (subKeys)
         *subKeys = (DWORD)k->children.size();
@@ -953,4 +1290,116 @@ LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLen, LPDWORD re
     if (lastWrite)
         lastWrite->dwLowDateTime = lastWrite->dwHighDateTime = 0;
     return ERROR_SUCCESS;
+}
+
+// ---- ntdll -------------------------------------------------------------
+
+void RtlInitUnicodeString(PUNICODE_STRING string, PCWSTR text)
+{
+    size_t length = text ? std::u16string(text).size() * sizeof(WCHAR) : 0;
+    string->Length = (USHORT)length;
+    string->MaximumLength = (USHORT)(text ? length + sizeof(WCHAR) : 0);
+    string->Buffer = (PWSTR)text;
+}
+
+void RtlFreeUnicodeString(PUNICODE_STRING string)
+{
+    if (string->Buffer)
+        HeapFree(GetProcessHeap(), 0, string->Buffer);
+    string->Buffer = nullptr;
+    string->Length = string->MaximumLength = 0;
+}
+
+NTSTATUS RtlFormatCurrentUserKeyPath(PUNICODE_STRING path)
+{
+    std::u16string text = u"\\REGISTRY\\USER\\" + detail::AnsiToWide(kUserSid);
+    size_t bytes = (text.size() + 1) * sizeof(WCHAR);
+    path->Buffer = (PWSTR)HeapAlloc(GetProcessHeap(), 0, bytes);
+    memcpy(path->Buffer, text.c_str(), bytes);
+    path->Length = (USHORT)(bytes - sizeof(WCHAR));
+    path->MaximumLength = (USHORT)bytes;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS NtOpenKey(PHANDLE key, ACCESS_MASK access, const OBJECT_ATTRIBUTES *attributes)
+{
+    HKEY base, result = nullptr;
+    std::u16string path;
+    LONG error;
+    if (Faulted("NtOpenKey", detail::WideToAnsi(NativeName(attributes->ObjectName)), &error))
+        return error;
+    if (!NativeTarget(attributes, &base, &path))
+        return STATUS_OBJECT_PATH_SYNTAX_BAD;
+    DWORD options = (attributes->Attributes & OBJ_OPENLINK) ? REG_OPTION_OPEN_LINK : 0;
+    error = OpenCommon(base, &path, options, access, &result, true, false);
+    *key = result;
+    return NativeStatus(error);
+}
+
+NTSTATUS NtCreateKey(PHANDLE key, ACCESS_MASK access, const OBJECT_ATTRIBUTES *attributes, ULONG titleIndex,
+                     const UNICODE_STRING *className, ULONG options, PULONG disposition)
+{
+    (void)titleIndex;
+    (void)className;
+    HKEY base, result = nullptr;
+    std::u16string path;
+    LONG error;
+    if (Faulted("NtCreateKey", detail::WideToAnsi(NativeName(attributes->ObjectName)), &error))
+        return error;
+    if (!NativeTarget(attributes, &base, &path))
+        return STATUS_OBJECT_PATH_SYNTAX_BAD;
+    error = CreateCommon(base, path, options, access, &result, (LPDWORD)disposition);
+    *key = result;
+    return NativeStatus(error);
+}
+
+// Deletes the key behind the handle, which stays open on a deleted key;
+// deleting it again succeeds.
+NTSTATUS NtDeleteKey(HANDLE handle)
+{
+    LONG error;
+    HKEY key = (HKEY)handle;
+    if (Faulted("NtDeleteKey", HandlePath(key), &error))
+        return error;
+    auto it = g_reg.handles.find(key);
+    if (it == g_reg.handles.end())
+        return STATUS_INVALID_HANDLE;
+    if (!(it->second.access & DELETE))
+        return STATUS_ACCESS_DENIED;
+    std::shared_ptr<Key> target;
+    std::string path;
+    error = Resolve(key, DELETE, &target, &path);
+    if (error == ERROR_KEY_DELETED)
+        return STATUS_SUCCESS;
+    if (target->pinned || !target->children.empty())
+        return STATUS_CANNOT_DELETE;
+    RemoveKey(target);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS NtSetValueKey(HANDLE key, const UNICODE_STRING *name, ULONG titleIndex, ULONG type, const void *data,
+                       ULONG size)
+{
+    (void)titleIndex;
+    LONG error;
+    std::u16string wide = NativeName(name);
+    if (Faulted("NtSetValueKey", HandlePath((HKEY)key) + "|" + detail::WideToAnsi(wide), &error))
+        return error;
+    return NativeStatus(SetValueCommon((HKEY)key, wide, type, (const BYTE *)data, size, Text::Native));
+}
+
+NTSTATUS NtDeleteValueKey(HANDLE key, const UNICODE_STRING *name)
+{
+    LONG error;
+    std::u16string wide = NativeName(name);
+    if (Faulted("NtDeleteValueKey", HandlePath((HKEY)key) + "|" + detail::WideToAnsi(wide), &error))
+        return error;
+    return NativeStatus(DeleteValueCommon((HKEY)key, wide));
+}
+
+NTSTATUS NtClose(HANDLE handle)
+{
+    if (g_reg.handles.erase((HKEY)handle))
+        return STATUS_SUCCESS;
+    return CloseHandle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }

@@ -12,6 +12,8 @@
 #define APIENTRY
 #define CONST const
 #define VOID void
+#define IN
+#define OUT
 #define TRUE 1
 #define FALSE 0
 #define MAX_PATH 260
@@ -20,10 +22,13 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned char BOOLEAN;
 typedef unsigned short WORD;
+typedef unsigned short USHORT;
+typedef unsigned char UCHAR;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t ULONG;
 typedef int64_t LONGLONG;
+typedef uint64_t ULONG64;
 typedef unsigned int UINT;
 typedef int INT;
 typedef char CHAR;
@@ -51,7 +56,7 @@ typedef const WCHAR *LPCWSTR, *PCWSTR;
 typedef BYTE *LPBYTE, *PBYTE;
 typedef DWORD *LPDWORD, *PDWORD;
 typedef LONG *PLONG;
-typedef BOOL *LPBOOL;
+typedef BOOL *LPBOOL, *PBOOL;
 typedef ULONG *PULONG;
 
 #define DECLARE_HANDLE(name) \
@@ -73,6 +78,8 @@ typedef HINSTANCE HMODULE;
 typedef HKEY *PHKEY;
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define HandleToUlong(h) ((ULONG)(ULONG_PTR)(h))
+#define UlongToHandle(u) ((HANDLE)(ULONG_PTR)(ULONG)(u))
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
@@ -131,6 +138,7 @@ typedef struct _LUID {
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_ALREADY_EXISTS 183L
@@ -147,6 +155,7 @@ typedef struct _LUID {
 #define ERROR_CANTWRITE 1013L
 #define ERROR_REGISTRY_CORRUPT 1015L
 #define ERROR_KEY_HAS_CHILDREN 1020L
+#define ERROR_CHILD_MUST_BE_VOLATILE 1021L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L

@@ -47,6 +47,7 @@
 #define PAGE_NOACCESS 0x01
 #define PAGE_READONLY 0x02
 #define PAGE_READWRITE 0x04
+#define HEAP_ZERO_MEMORY 0x00000008
 
 typedef struct _WIN32_FIND_DATAA {
     DWORD dwFileAttributes;
@@ -125,6 +126,14 @@ DWORD GetFileAttributesA(LPCSTR name);
 
 LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect);
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type);
+// The process heap: blocks of any size, given back one by one.
+HANDLE GetProcessHeap(void);
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+// The system's version as a program without a manifest sees it: major in
+// the low byte, minor in the next, the build above; the top bit clear on
+// the NT line.
+DWORD GetVersion(void);
 
 void Sleep(DWORD milliseconds);
 DWORD GetTickCount(void);

@@ -14,6 +14,9 @@
 #define KEY_ENUMERATE_SUB_KEYS 0x0008
 #define KEY_NOTIFY 0x0010
 #define KEY_CREATE_LINK 0x0020
+// Which view of the registry a 64-bit Windows shows; one view only here.
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
 #define KEY_READ ((STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY) & (~SYNCHRONIZE))
 #define KEY_WRITE ((STANDARD_RIGHTS_WRITE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY) & (~SYNCHRONIZE))
 #define KEY_ALL_ACCESS                                                                                  \
@@ -51,3 +54,18 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR name);
 LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLen, LPDWORD reserved, LPDWORD subKeys,
                          LPDWORD maxSubKeyLen, LPDWORD maxClassLen, LPDWORD values, LPDWORD maxValueNameLen,
                          LPDWORD maxValueLen, LPDWORD securityDescriptor, PFILETIME lastWrite);
+
+// The older calls, kept for 16-bit programs: each stands for its Ex form.
+LSTATUS RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result);
+LSTATUS RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result);
+LSTATUS RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize);
+// Sets the default value of a subkey, a string only.
+LSTATUS RegSetValueA(HKEY key, LPCSTR subKey, DWORD type, LPCSTR data, DWORD size);
+LSTATUS RegSetValueW(HKEY key, LPCWSTR subKey, DWORD type, LPCWSTR data, DWORD size);
+
+// The UTF-16 forms, over the same registry.
+LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLen);
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD dataLen);
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD reserved, LPDWORD type,
+                      LPBYTE data, LPDWORD dataLen);
