@@ -768,14 +768,14 @@ HANDLE OpenFileAt(LPCSTR name, const std::string &asked, DWORD access, DWORD sha
         return INVALID_HANDLE_VALUE;
     }
     std::shared_ptr<Node> node = place.node;
-    // CREATE_NEW finds the name taken before it looks at what holds it,
-    // a link included.
-    if (place.parent && node && (node->directory || !node->reparseTarget.empty()) && disposition == CREATE_NEW) {
+    if (place.parent && node && node->directory && disposition == CREATE_NEW) {
         SetLastError(ERROR_FILE_EXISTS);
         return INVALID_HANDLE_VALUE;
     }
     // A symbolic link is followed unless the caller asks for the link
-    // itself; whatever the disposition does then happens at its target.
+    // itself: the open reparses before the disposition is looked at, so
+    // whatever the disposition does, CREATE_NEW included, happens at the
+    // target, and a dangling link creates the file where it points.
     if (node && !node->directory && !node->reparseTarget.empty() && !(flags & FILE_FLAG_OPEN_REPARSE_POINT)) {
         if (depth >= kMaxReparseDepth) {
             SetLastError(ERROR_CANT_RESOLVE_FILENAME);
