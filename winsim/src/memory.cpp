@@ -80,3 +80,24 @@ BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type)
     }
     return TRUE;
 }
+
+// The process heap: blocks of the C runtime's, zero-filled when asked.
+HANDLE GetProcessHeap(void)
+{
+    static int heap;
+    return &heap;
+}
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    (void)heap;
+    return (flags & HEAP_ZERO_MEMORY) ? calloc(1, size ? size : 1) : malloc(size ? size : 1);
+}
+
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory)
+{
+    (void)heap;
+    (void)flags;
+    free(memory);
+    return TRUE;
+}

@@ -262,7 +262,7 @@ std::vector<Export> ExportsOf(const Module &module)
     if (detail::SameName(file, "comctl32.dll"))
         return {{"InitCommonControls", AsFarProc(&InitCommonControls)}};
     if (detail::SameName(file, "ntdll.dll"))
-        return {{"NtDeleteKey", AsFarProc(&NtDeleteKey)}};
+        return {{"NtDeleteKey", AsFarProc(&NtDeleteKey)}, {"NtQueryInformationFile", AsFarProc(&NtQueryInformationFile)}};
     if (!detail::SameName(file, "kernel32.dll"))
         return {};
     std::vector<Export> kernel = {{"LoadLibraryA", AsFarProc(&LoadLibraryA)},
