@@ -25,9 +25,9 @@ static int MakeFullPath(LPSTR path)
 }
 
 // The log goes onto a local drive only. A temporary directory is judged as
-// it was given, since making it full would turn a drive-relative one into
-// a local path; the full path is judged too, since the root of a current
-// directory on a share lies on that share.
+// GetTempPathA gave it, so that one whose full path cannot be had is
+// judged all the same; the full path is judged too, since the root of a
+// current directory on a share lies on that share.
 static int MakeLocalFullPath(LPSTR path, int hasTempDir)
 {
     if (hasTempDir && !IsLocalDrivePath(path))

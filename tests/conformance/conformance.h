@@ -50,6 +50,37 @@ static inline int wcscmp(const WCHAR *a, const WCHAR *b)
     return (int)*a - (int)*b;
 }
 
+// Wine's shorter names of the same debug strings.
+#define debugstr_an wine_dbgstr_an
+#define debugstr_wn wine_dbgstr_wn
+#define debugstr_a wine_dbgstr_a
+#define debugstr_w wine_dbgstr_w
+#define DECLSPEC_ALIGN(x) __attribute__((aligned(x)))
+
+// The wide string functions of Windows' C runtime, whose wchar_t is 16
+// bits like WCHAR; the host's take 32-bit characters.
+static inline size_t wcslen(const WCHAR *text)
+{
+    size_t length = 0;
+    while (text[length] != 0)
+        length++;
+    return length;
+}
+static inline int wcsncmp(const WCHAR *a, const WCHAR *b, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+        if (a[i] == 0)
+            break;
+    }
+    return 0;
+}
+
+// The test program's arguments; its own path, argv[0], names the running
+// program's image on the simulated disk.
+int winetest_get_mainargs(char ***argv);
+
 // A function of the simulated system by name, from whichever of its
 // modules exports it, else one the harness answers for a call the
 // simulation does not model; NULL where none does, as on a Windows

@@ -227,6 +227,17 @@ const char *wine_dbgstr_wn(const WCHAR *text, int length)
     return DebugString(text, length);
 }
 
+int winetest_get_mainargs(char ***argv)
+{
+    static char path[MAX_PATH];
+    static char *arguments[] = {path, nullptr};
+    GetModuleFileNameA(NULL, path, sizeof(path));
+    if (!wsim::FileExists(path))
+        wsim::PutFile(path, "MZ");
+    *argv = arguments;
+    return 1;
+}
+
 void *conformance_lookup(const char *name)
 {
     static const char *const modules[] = {"kernel32.dll", "advapi32.dll", "ntdll.dll"};

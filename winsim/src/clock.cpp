@@ -52,6 +52,11 @@ HANDLE GetCurrentProcess(void)
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 }
 
+HANDLE GetCurrentThread(void)
+{
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
+}
+
 DWORD GetCurrentProcessId(void)
 {
     Count("GetCurrentProcessId");

@@ -1,5 +1,6 @@
 // The process environment of a logged-on administrator, and the temporary
 // directory that Windows derives from it.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,6 +93,26 @@ UINT GetSystemWindowsDirectoryA(LPSTR buffer, UINT size)
     return length;
 }
 
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size)
+{
+    return GetSystemWindowsDirectoryA(buffer, size);
+}
+
+// The name the environment gives too; a buffer too small gets the size
+// needed, the NUL counted.
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size)
+{
+    static const char kName[] = "WSIM";
+    if (*size < sizeof(kName)) {
+        *size = sizeof(kName);
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        return FALSE;
+    }
+    memcpy(buffer, kName, sizeof(kName));
+    *size = sizeof(kName) - 1;
+    return TRUE;
+}
+
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 {
     if (core::Faulted("GetEnvironmentVariableA", name ? name : ""))
@@ -136,6 +157,8 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer)
     std::string path;
     if (!NonEmpty("TMP", &path) && !NonEmpty("TEMP", &path) && !NonEmpty("USERPROFILE", &path))
         path = "C:\\WINNT";
+    // The value is read as a path: "C:" is the current directory of C:.
+    path = detail::FullPathOfText(path);
     std::u16string wide = detail::AnsiToWide(path);
     for (char16_t &c : wide)
         if (c == u'/')
@@ -149,4 +172,26 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer)
         return (DWORD)path.size() + 1;
     memcpy(buffer, path.c_str(), path.size() + 1);
     return (DWORD)path.size();
+}
+
+// The same path in UTF-16. Unlike the ANSI call it writes over the buffer:
+// the rest of a buffer that is large enough is zeroed (up to 32767
+// characters), and one that is too small is zeroed whole.
+DWORD GetTempPathW(DWORD size, LPWSTR buffer)
+{
+    char path[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof(path), path);
+    if (length == 0 || length >= sizeof(path))
+        return 0;
+    std::u16string wide = detail::AnsiToWide(path);
+    const DWORD kZeroedAtMost = 32767;
+    if (wide.size() + 1 > size) {
+        if (buffer)
+            memset(buffer, 0, size * sizeof(WCHAR));
+        return (DWORD)wide.size() + 1;
+    }
+    memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+    for (DWORD i = (DWORD)wide.size() + 1; i < std::min(size, kZeroedAtMost); i++)
+        buffer[i] = 0;
+    return (DWORD)wide.size();
 }

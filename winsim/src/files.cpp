@@ -2,6 +2,7 @@
 // compared without regard to case and stored as written, short 8.3 aliases),
 // open handles with their sharing, and files that other programs hold open.
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -40,6 +41,7 @@ struct OpenFile {
     DWORD share;
     DWORD position;
     std::string path;
+    bool deleteOnClose;
 };
 
 struct FindEntry {
@@ -76,6 +78,8 @@ FileSystem g_fs;
 
 const DWORD kReadRights = GENERIC_READ | GENERIC_ALL | 0x0001;    // FILE_READ_DATA
 const DWORD kWriteRights = GENERIC_WRITE | GENERIC_ALL | 0x0006;  // FILE_WRITE_DATA, FILE_APPEND_DATA
+// Sharing counts running a file as reading it.
+const DWORD kSharedReadRights = kReadRights | GENERIC_EXECUTE | FILE_EXECUTE;
 const size_t kMaxComponent = 255;
 // How many links one path may pass through before Windows gives up.
 const int kMaxReparseDepth = 63;
@@ -386,7 +390,7 @@ bool Wants(DWORD access, DWORD rights)
 // open the file already has, this program's and other programs' alike.
 bool SharingAllows(const Node &node, DWORD access, DWORD share)
 {
-    if (node.heldByOthers > 0 && (Wants(access, kReadRights | kWriteRights | DELETE) || !(share & FILE_SHARE_READ) ||
+    if (node.heldByOthers > 0 && (Wants(access, kSharedReadRights | kWriteRights | DELETE) || !(share & FILE_SHARE_READ) ||
                                   !(share & FILE_SHARE_WRITE)))
         return false;
     for (const auto &entry : g_fs.files) {
@@ -397,13 +401,13 @@ bool SharingAllows(const Node &node, DWORD access, DWORD share)
         // An open with neither data nor delete access takes no part in
         // sharing: its sharing mode is ignored, and it asks nothing of the
         // others' (it may only read attributes).
-        if (!Wants(open.access, kReadRights | kWriteRights | DELETE) ||
-            !Wants(access, kReadRights | kWriteRights | DELETE))
+        if (!Wants(open.access, kSharedReadRights | kWriteRights | DELETE) ||
+            !Wants(access, kSharedReadRights | kWriteRights | DELETE))
             continue;
-        if ((Wants(access, kReadRights) && !(open.share & FILE_SHARE_READ)) ||
+        if ((Wants(access, kSharedReadRights) && !(open.share & FILE_SHARE_READ)) ||
             (Wants(access, kWriteRights) && !(open.share & FILE_SHARE_WRITE)) ||
             (Wants(access, DELETE) && !(open.share & FILE_SHARE_DELETE)) ||
-            (Wants(open.access, kReadRights) && !(share & FILE_SHARE_READ)) ||
+            (Wants(open.access, kSharedReadRights) && !(share & FILE_SHARE_READ)) ||
             (Wants(open.access, kWriteRights) && !(share & FILE_SHARE_WRITE)) ||
             (Wants(open.access, DELETE) && !(share & FILE_SHARE_DELETE)))
             return false;
@@ -568,6 +572,12 @@ bool Matches(const std::u16string &pattern, const std::u16string &name)
 // short name is looked up; a longer one stays in the letter case given.
 bool PathForm(LPCSTR path, bool longForm, std::string *out, DWORD *error, bool asWritten = false)
 {
+    if (path && strncmp(path, "\\\\?\\", 4) == 0 && path[4] != '\0' && path[5] == ':') {
+        if (!PathForm(path + 4, longForm, out, error, asWritten))
+            return false;
+        out->insert(0, "\\\\?\\");
+        return true;
+    }
     Place place;
     if (!Locate(path, false, &place, error))
         return false;
@@ -782,14 +792,14 @@ HANDLE OpenFileAt(LPCSTR name, const std::string &asked, DWORD access, DWORD sha
         return INVALID_HANDLE_VALUE;
     }
     std::shared_ptr<Node> node = place.node;
-    // CREATE_NEW finds the name taken before it looks at what holds it,
-    // a link included.
-    if (place.parent && node && (node->directory || !node->reparseTarget.empty()) && disposition == CREATE_NEW) {
+    if (place.parent && node && node->directory && disposition == CREATE_NEW) {
         SetLastError(ERROR_FILE_EXISTS);
         return INVALID_HANDLE_VALUE;
     }
     // A symbolic link is followed unless the caller asks for the link
-    // itself; whatever the disposition does then happens at its target.
+    // itself: the open reparses before the disposition is looked at, so
+    // whatever the disposition does, CREATE_NEW included, happens at the
+    // target, and a dangling link creates the file where it points.
     if (node && !node->directory && !node->reparseTarget.empty() && !(flags & FILE_FLAG_OPEN_REPARSE_POINT)) {
         if (depth >= kMaxReparseDepth) {
             SetLastError(ERROR_CANT_RESOLVE_FILENAME);
@@ -808,7 +818,8 @@ HANDLE OpenFileAt(LPCSTR name, const std::string &asked, DWORD access, DWORD sha
             return INVALID_HANDLE_VALUE;
         }
         bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
-        if ((node->attributes & FILE_ATTRIBUTE_READONLY) && (truncates || Wants(access, kWriteRights))) {
+        if ((node->attributes & FILE_ATTRIBUTE_READONLY) &&
+            (truncates || Wants(access, kWriteRights) || (flags & FILE_FLAG_DELETE_ON_CLOSE))) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
         }
@@ -830,7 +841,7 @@ HANDLE OpenFileAt(LPCSTR name, const std::string &asked, DWORD access, DWORD sha
         node->attributes = FILE_ATTRIBUTE_ARCHIVE | attributes;
     }
     HANDLE handle = (HANDLE)core::NextHandleValue();
-    g_fs.files[handle] = OpenFile{node, access, share, 0, asked};
+    g_fs.files[handle] = OpenFile{node, access, share, 0, asked, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0};
     SetLastError(lastError);
     return handle;
 }
@@ -846,6 +857,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     g_fs.opens.push_back(FileOpen{TargetOf(name), flags});
     if (core::Faulted("CreateFileA", TargetOf(name)))
         return INVALID_HANDLE_VALUE;
+    // Deletion on close takes the right to delete, asked for or not.
+    if (flags & FILE_FLAG_DELETE_ON_CLOSE)
+        access |= DELETE;
     return OpenFileAt(name, TargetOf(name), access, share, disposition, flags, 0);
 }
 
@@ -1065,7 +1079,6 @@ void PutJunction(const char *path, const char *target, bool madeByUser)
 }  // namespace wsim
 
 // The path as Windows knows it, past every link: "\\?\" and the long path.
-// A buffer too small gets the size needed, its NUL counted.
 DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags)
 {
     if (core::Faulted("GetFinalPathNameByHandleA", "*"))
@@ -1082,11 +1095,20 @@ DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
-    return CopyPathOut("\\\\?\\" + PathOfNode(node), path, path ? size : 0);
+    // Unlike the UTF-16 call, a buffer too small gets the length without
+    // the NUL.
+    std::string finalPath = "\\\\?\\" + PathOfNode(node);
+    if (!path || finalPath.size() + 1 > size)
+        return (DWORD)finalPath.size();
+    return CopyPathOut(finalPath, path, size);
 }
 
-// Only the deletion of the handle's own name is modelled: it takes the
-// delete right, and the name goes when the last handle to it closes.
+// The deletion of the handle's own name is modelled: it takes the delete
+// right, and the name goes when the last handle to it closes. An I/O
+// priority hint is taken and has no effect. A class that only a query can
+// have is refused; a buffer too short for its class is refused before
+// anything else is looked at. Files have no times here, so their basic
+// information (and the other settable classes) is not modelled.
 BOOL SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD size)
 {
     if (core::Faulted("SetFileInformationByHandle", "*"))
@@ -1094,8 +1116,35 @@ BOOL SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD s
     OpenFile *open = OpenFileOf(file);
     if (!open)
         return FALSE;
-    if (infoClass != FileDispositionInfo || !info || size < sizeof(FILE_DISPOSITION_INFO))
+    DWORD needed;
+    switch (infoClass) {
+    case FileDispositionInfo:
+        needed = sizeof(FILE_DISPOSITION_INFO);
+        break;
+    case FileIoPriorityHintInfo:
+        needed = sizeof(FILE_IO_PRIORITY_HINT_INFO);
+        break;
+    case FileBasicInfo:
+        needed = sizeof(FILE_BASIC_INFO);
+        break;
+    case FileRenameInfo:
+    case FileAllocationInfo:
+    case FileEndOfFileInfo:
+        return Refuse(ERROR_CALL_NOT_IMPLEMENTED);
+    default:
         return Refuse(ERROR_INVALID_PARAMETER);
+    }
+    if (!info || size < needed)
+        return Refuse(ERROR_BAD_LENGTH);
+    if (infoClass == FileBasicInfo)
+        return Refuse(ERROR_CALL_NOT_IMPLEMENTED);
+    if (infoClass == FileIoPriorityHintInfo) {
+        // Read as a number: a caller's hint may be outside the enumeration.
+        int hint;
+        memcpy(&hint, info, sizeof(hint));
+        return hint >= IoPriorityHintVeryLow && hint < MaximumIoPriorityHintType ? TRUE
+                                                                                  : Refuse(ERROR_INVALID_PARAMETER);
+    }
     if (!Wants(open->access, DELETE))
         return Refuse(ERROR_ACCESS_DENIED);
     Node &node = *open->node;
@@ -1128,6 +1177,8 @@ BOOL CloseHandle(HANDLE handle)
     if (it != g_fs.files.end()) {
         std::shared_ptr<Node> node = it->second.node;
         g_fs.closes.push_back({it->second.path, detail::RecordTime(), detail::NextRecordSeq()});
+        if (it->second.deleteOnClose)
+            node->deletePending = true;
         g_fs.files.erase(it);
         if (node->deletePending && OpenCount(*node) == 0)
             Unlink(node);
@@ -1164,8 +1215,9 @@ HANDLE FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
             find.entries.push_back(EntryOf(*place.node, place.node->name));
         }
     }
+    // "name\" of a name that is not there names a missing directory.
     if (find.entries.empty()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+        SetLastError(place.parent && place.trailingSlash && !place.node ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     FillFindData(find.entries[0], data);
@@ -1350,6 +1402,17 @@ std::u16string FullPathOf(std::u16string path)
 }  // namespace
 }  // namespace wsim
 
+namespace wsim {
+namespace detail {
+
+std::string FullPathOfText(const std::string &path)
+{
+    return WideToAnsi(FullPathOf(AnsiToWide(path)));
+}
+
+}  // namespace detail
+}  // namespace wsim
+
 DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart)
 {
     wsim::core::EnsureMachine();
@@ -1402,4 +1465,121 @@ BOOL SetCurrentDirectoryA(LPCSTR path)
         folder += u"\\" + part;
     wsim::g_fs.currentDir = folder;
     return TRUE;
+}
+
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer)
+{
+    char folder[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(sizeof(folder), folder);
+    if (length == 0 || length >= sizeof(folder))
+        return 0;
+    std::u16string wide = wsim::detail::AnsiToWide(folder);
+    if (wide.size() + 1 > size)
+        return (DWORD)wide.size() + 1;
+    memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+    return (DWORD)wide.size();
+}
+
+BOOL SetCurrentDirectoryW(LPCWSTR path)
+{
+    return SetCurrentDirectoryA(path ? wsim::detail::WideToAnsi(path).c_str() : nullptr);
+}
+
+// path\\PPPXXXX.TMP: up to three letters of the prefix and a number in hex.
+// Without a number of the caller's, one is taken from the clock and counted
+// up until the name is free, and the file is made there, empty.
+UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileName)
+{
+    wsim::core::EnsureMachine();
+    if (!path || !tempFileName)
+        return wsim::Refuse(ERROR_INVALID_PARAMETER);
+    if (strlen(path) > MAX_PATH - 14)
+        return wsim::Refuse(ERROR_BUFFER_OVERFLOW);
+    std::string base = path;
+    if (base.empty() || (base.back() != '\\' && base.back() != '/'))
+        base += '\\';
+    base += std::string(prefix ? prefix : "").substr(0, 3);
+    UINT number = unique ? unique & 0xFFFF : (GetTickCount() & 0xFFFF);
+    for (UINT tries = 0; tries < 0x10000; tries++, number = (number + 1) & 0xFFFF) {
+        if (number == 0)
+            continue;
+        char name[MAX_PATH];
+        snprintf(name, sizeof(name), "%s%X.TMP", base.c_str(), number);
+        strcpy(tempFileName, name);
+        if (unique)
+            return unique;
+        HANDLE file = wsim::OpenFileAt(name, name, GENERIC_WRITE, 0, CREATE_NEW, 0, 0);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return number;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return 0;
+    }
+    return wsim::Refuse(ERROR_FILE_EXISTS);
+}
+
+// The contents and attributes of one file under a new name, made or
+// replaced; a name taken stays when the caller asks to fail on it.
+BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists)
+{
+    if (wsim::core::Faulted("CopyFileA", wsim::TargetOf(newName)))
+        return FALSE;
+    HANDLE source = wsim::OpenFileAt(existingName, wsim::TargetOf(existingName), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING, 0, 0);
+    if (source == INVALID_HANDLE_VALUE)
+        return FALSE;
+    const wsim::Node &from = *wsim::g_fs.files[source].node;
+    HANDLE target = wsim::OpenFileAt(newName, wsim::TargetOf(newName), GENERIC_WRITE, 0,
+                                     failIfExists ? CREATE_NEW : CREATE_ALWAYS, 0, 0);
+    if (target != INVALID_HANDLE_VALUE) {
+        wsim::Node &to = *wsim::g_fs.files[target].node;
+        *to.data = *from.data;
+        to.attributes = from.attributes;
+        CloseHandle(target);
+    }
+    DWORD error = GetLastError();
+    CloseHandle(source);
+    if (target == INVALID_HANDLE_VALUE)
+        return wsim::Refuse(error);
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+// A program of the desktop started without a console has no standard
+// handles: each of them is NULL.
+HANDLE GetStdHandle(DWORD which)
+{
+    if (which == STD_INPUT_HANDLE || which == STD_OUTPUT_HANDLE || which == STD_ERROR_HANDLE)
+        return NULL;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+}
+
+// The name of the open file from the root of its volume, "\\dir\\name",
+// in UTF-16 without a NUL; what does not fit is cut, and the status says
+// so.
+NTSTATUS NtQueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
+                                FILE_INFORMATION_CLASS infoClass)
+{
+    const NTSTATUS kInvalidHandle = (NTSTATUS)0xC0000008, kLengthMismatch = (NTSTATUS)0xC0000004,
+                   kNotImplemented = (NTSTATUS)0xC0000002, kBufferOverflow = (NTSTATUS)0x80000005;
+    wsim::core::EnsureMachine();
+    auto it = wsim::g_fs.files.find(file);
+    if (it == wsim::g_fs.files.end())
+        return kInvalidHandle;
+    if (infoClass != FileNameInformation)
+        return kNotImplemented;
+    const ULONG header = offsetof(FILE_NAME_INFORMATION, FileName);
+    if (length < header)
+        return kLengthMismatch;
+    std::u16string name = wsim::detail::AnsiToWide(wsim::PathOfNode(*it->second.node).substr(2));
+    FILE_NAME_INFORMATION *out = (FILE_NAME_INFORMATION *)info;
+    ULONG bytes = (ULONG)(name.size() * sizeof(WCHAR));
+    ULONG copied = std::min(bytes, (length - header) / (ULONG)sizeof(WCHAR) * (ULONG)sizeof(WCHAR));
+    out->FileNameLength = bytes;
+    memcpy(out->FileName, name.data(), copied);
+    io->Status = copied < bytes ? kBufferOverflow : 0;
+    io->Information = header + copied;
+    return io->Status;
 }

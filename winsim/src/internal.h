@@ -51,6 +51,9 @@ void OnCloseHandle(bool (*closer)(HANDLE handle));
 // back to the other languages as Windows does. False when there is none.
 bool FindResourceData(WORD type, WORD id, const BYTE **data, DWORD *size);
 
+// What GetFullPathNameA makes of a path, without counting as a call.
+std::string FullPathOfText(const std::string &path);
+
 // The full long form of an existing path (short 8.3 components replaced by
 // long names, letter case as stored); empty when the path does not exist.
 std::string LongPathOf(const std::string &path);

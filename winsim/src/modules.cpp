@@ -269,6 +269,7 @@ std::vector<Export> ExportsOf(const Module &module)
                 {"NtDeleteKey", AsFarProc(&NtDeleteKey)},
                 {"NtDeleteValueKey", AsFarProc(&NtDeleteValueKey)},
                 {"NtOpenKey", AsFarProc(&NtOpenKey)},
+                {"NtQueryInformationFile", AsFarProc(&NtQueryInformationFile)},
                 {"NtSetValueKey", AsFarProc(&NtSetValueKey)},
                 {"RtlFormatCurrentUserKeyPath", AsFarProc(&RtlFormatCurrentUserKeyPath)},
                 {"RtlFreeUnicodeString", AsFarProc(&RtlFreeUnicodeString)},

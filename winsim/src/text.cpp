@@ -473,3 +473,22 @@ int lstrcmpiA(LPCSTR a, LPCSTR b)
     wsim::core::EnsureMachine();
     return CompareTexts(a, b, true);
 }
+
+int lstrlenW(LPCWSTR text)
+{
+    return text ? (int)std::char_traits<char16_t>::length(text) : 0;
+}
+
+LPWSTR lstrcpyW(LPWSTR dst, LPCWSTR src)
+{
+    memcpy(dst, src, (lstrlenW(src) + 1) * sizeof(WCHAR));
+    return dst;
+}
+
+int lstrcmpiW(LPCWSTR a, LPCWSTR b)
+{
+    wsim::core::EnsureMachine();
+    if (!a || !b)
+        return !a && !b ? 0 : !a ? -1 : 1;
+    return wsim::detail::CompareWideNames(a, b);
+}

@@ -21,6 +21,7 @@
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
 #define FILE_ATTRIBUTE_SYSTEM 0x00000004
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
@@ -28,10 +29,19 @@
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 #define SECURITY_SQOS_PRESENT 0x00100000
 #define SECURITY_IDENTIFICATION 0x00010000
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
+#define FILE_FLAG_RANDOM_ACCESS 0x10000000
+#define FILE_FLAG_NO_BUFFERING 0x20000000
 #define FILE_TYPE_UNKNOWN 0x0000
 #define FILE_TYPE_DISK 0x0001
 #define FILE_TYPE_CHAR 0x0002
 #define FILE_TYPE_PIPE 0x0003
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+#define FILE_NAME_NORMALIZED 0x0
+#define VOLUME_NAME_DOS 0x0
+#define HEAP_ZERO_MEMORY 0x00000008
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define FILE_BEGIN 0
@@ -78,12 +88,96 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
     DWORD nFileIndexLow;
 } BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
 
-// The classes of SetFileInformationByHandle; only the deletion of a name
-// is modelled.
-#define FileDispositionInfo 4
+// The classes of SetFileInformationByHandle and its companion. Only the
+// deletion of a name and the I/O priority hint are modelled.
+typedef enum _FILE_INFO_BY_HANDLE_CLASS {
+    FileBasicInfo,
+    FileStandardInfo,
+    FileNameInfo,
+    FileRenameInfo,
+    FileDispositionInfo,
+    FileAllocationInfo,
+    FileEndOfFileInfo,
+    FileStreamInfo,
+    FileCompressionInfo,
+    FileAttributeTagInfo,
+    FileIdBothDirectoryInfo,
+    FileIdBothDirectoryRestartInfo,
+    FileIoPriorityHintInfo,
+    FileRemoteProtocolInfo,
+} FILE_INFO_BY_HANDLE_CLASS;
+typedef struct _FILE_BASIC_INFO {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    DWORD FileAttributes;
+} FILE_BASIC_INFO;
+typedef struct _FILE_STANDARD_INFO {
+    LARGE_INTEGER AllocationSize;
+    LARGE_INTEGER EndOfFile;
+    DWORD NumberOfLinks;
+    BOOLEAN DeletePending;
+    BOOLEAN Directory;
+} FILE_STANDARD_INFO;
 typedef struct _FILE_DISPOSITION_INFO {
     BOOLEAN DeleteFile;
 } FILE_DISPOSITION_INFO;
+typedef struct _FILE_COMPRESSION_INFO {
+    LARGE_INTEGER CompressedFileSize;
+    WORD CompressionFormat;
+    BYTE CompressionUnitShift;
+    BYTE ChunkShift;
+    BYTE ClusterShift;
+    BYTE Reserved[3];
+} FILE_COMPRESSION_INFO;
+typedef struct _FILE_ATTRIBUTE_TAG_INFO {
+    DWORD FileAttributes;
+    DWORD ReparseTag;
+} FILE_ATTRIBUTE_TAG_INFO;
+typedef enum _PRIORITY_HINT {
+    IoPriorityHintVeryLow,
+    IoPriorityHintLow,
+    IoPriorityHintNormal,
+    MaximumIoPriorityHintType
+} PRIORITY_HINT;
+typedef struct _FILE_IO_PRIORITY_HINT_INFO {
+    PRIORITY_HINT PriorityHint;
+} FILE_IO_PRIORITY_HINT_INFO;
+typedef struct _FILE_REMOTE_PROTOCOL_INFO {
+    WORD StructureVersion;
+    WORD StructureSize;
+    DWORD Protocol;
+    WORD ProtocolMajorVersion;
+    WORD ProtocolMinorVersion;
+    WORD ProtocolRevision;
+    WORD Reserved;
+    DWORD Flags;
+    struct {
+        DWORD Reserved[8];
+    } GenericReserved;
+    struct {
+        DWORD Reserved[16];
+    } ProtocolSpecificReserved;
+} FILE_REMOTE_PROTOCOL_INFO;
+
+// ntdll's query of what an open file is; only its name (the path from the
+// root of its volume) is modelled. Programs reach it through GetProcAddress.
+typedef LONG NTSTATUS;
+typedef struct _IO_STATUS_BLOCK {
+    union {
+        NTSTATUS Status;
+        PVOID Pointer;
+    };
+    ULONG_PTR Information;
+} IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
+typedef enum _FILE_INFORMATION_CLASS { FileNameInformation = 9 } FILE_INFORMATION_CLASS;
+typedef struct _FILE_NAME_INFORMATION {
+    ULONG FileNameLength;
+    WCHAR FileName[1];
+} FILE_NAME_INFORMATION;
+NTSTATUS NtQueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
+                                FILE_INFORMATION_CLASS infoClass);
 
 // The policy classes of SetProcessMitigationPolicy; only the one that
 // refuses links made by less trusted users is modelled.
@@ -95,10 +189,16 @@ void SetLastError(DWORD error);
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
+DWORD GetTempPathW(DWORD size, LPWSTR buffer);
+UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileName);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR *filePart);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
+BOOL SetCurrentDirectoryW(LPCWSTR path);
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
                    DWORD flags, HANDLE templateFile);
@@ -108,6 +208,8 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 DWORD GetFileType(HANDLE file);
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info);
 BOOL SetEndOfFile(HANDLE file);
+BOOL CopyFileA(LPCSTR existingName, LPCSTR newName, BOOL failIfExists);
+HANDLE GetStdHandle(DWORD which);
 BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, LPSECURITY_ATTRIBUTES sa);
 // Vista and later: the program looks them up in kernel32 at run time.
 DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags);
@@ -139,6 +241,7 @@ void Sleep(DWORD milliseconds);
 DWORD GetTickCount(void);
 
 HANDLE GetCurrentProcess(void);
+HANDLE GetCurrentThread(void);
 DWORD GetCurrentProcessId(void);
 HMODULE GetModuleHandleA(LPCSTR name);
 
@@ -173,3 +276,6 @@ LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int size);
 LPSTR lstrcatA(LPSTR dst, LPCSTR src);
 int lstrcmpA(LPCSTR a, LPCSTR b);
 int lstrcmpiA(LPCSTR a, LPCSTR b);
+int lstrlenW(LPCWSTR text);
+LPWSTR lstrcpyW(LPWSTR dst, LPCWSTR src);
+int lstrcmpiW(LPCWSTR a, LPCWSTR b);
