@@ -138,6 +138,103 @@ TEST(MachineSimTest, DeletingAFileOpenWithDeleteSharingWaitsForTheLastHandle)
     EXPECT_FALSE(wsim::FileExists(path));
 }
 
+TEST(MachineSimTest, DirectoryOpensAsADirectoryOnlyWithBackupSemanticsAndHasNoData)
+{
+    ResetTestMachine();
+    const char path[] = "C:\\WINNT\\Temp";
+    wsim::PutFile("C:\\WINNT\\Temp\\inside.txt", "kept");
+    SetLastError(0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    // "C:" is the current directory, named without a trailing backslash.
+    ASSERT_TRUE(SetCurrentDirectoryA(path));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("C:", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                                FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+
+    HANDLE dir = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                             FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+    EXPECT_EQ((DWORD)FILE_TYPE_DISK, GetFileType(dir));
+    BY_HANDLE_FILE_INFORMATION info;
+    ASSERT_TRUE(GetFileInformationByHandle(dir, &info));
+    EXPECT_NE(0u, info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    char buffer[MAX_PATH];
+    EXPECT_EQ(17u, GetFinalPathNameByHandleA(dir, buffer, sizeof(buffer), 0));
+    EXPECT_STREQ("\\\\?\\C:\\WINNT\\Temp", buffer);
+    DWORD count = 7;
+    EXPECT_FALSE(ReadFile(dir, buffer, sizeof(buffer), &count, NULL));
+    EXPECT_EQ((DWORD)ERROR_INVALID_FUNCTION, GetLastError());
+    EXPECT_EQ(0u, count);
+    EXPECT_FALSE(WriteFile(dir, "x", 1, &count, NULL));
+    EXPECT_EQ((DWORD)ERROR_INVALID_FUNCTION, GetLastError());
+    EXPECT_FALSE(SetEndOfFile(dir));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    // The open takes part in sharing as a file's does.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                                FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    EXPECT_TRUE(CloseHandle(dir));
+    EXPECT_EQ("kept", wsim::FileContents("C:\\WINNT\\Temp\\inside.txt"));
+}
+
+TEST(MachineSimTest, DirectoryHandleOnAJunctionIsTheTargetsUnlessTheLinkIsAskedFor)
+{
+    ResetTestMachine();
+    wsim::PutJunction("C:\\WINNT\\Link", "C:\\WINNT\\Temp", false);
+    char buffer[MAX_PATH];
+    HANDLE dir = CreateFileA("C:\\WINNT\\Link", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    GetFinalPathNameByHandleA(dir, buffer, sizeof(buffer), 0);
+    EXPECT_STREQ("\\\\?\\C:\\WINNT\\Temp", buffer);
+    CloseHandle(dir);
+    dir = CreateFileA("C:\\WINNT\\Link", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    GetFinalPathNameByHandleA(dir, buffer, sizeof(buffer), 0);
+    EXPECT_STREQ("\\\\?\\C:\\WINNT\\Link", buffer);
+    CloseHandle(dir);
+}
+
+TEST(MachineSimTest, DirectoryDeletedThroughItsHandleGoesOnlyWhenEmpty)
+{
+    ResetTestMachine();
+    const char path[] = "C:\\WINNT\\Full";
+    wsim::PutFile("C:\\WINNT\\Full\\inside.txt", "kept");
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    HANDLE dir = CreateFileA(path, DELETE, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    EXPECT_FALSE(SetFileInformationByHandle(dir, FileDispositionInfo, &disposition, sizeof(disposition)));
+    EXPECT_EQ((DWORD)ERROR_DIR_NOT_EMPTY, GetLastError());
+    CloseHandle(dir);
+    dir = CreateFileA(path, DELETE, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE,
+                      NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    CloseHandle(dir);
+    EXPECT_EQ("kept", wsim::FileContents("C:\\WINNT\\Full\\inside.txt"));
+    EXPECT_NE(INVALID_HANDLE_VALUE, dir = CreateFileA(path, 0, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                                      NULL));
+    CloseHandle(dir);
+
+    dir = CreateFileA("C:\\", DELETE, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    EXPECT_FALSE(SetFileInformationByHandle(dir, FileDispositionInfo, &disposition, sizeof(disposition)));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    CloseHandle(dir);
+
+    ASSERT_TRUE(DeleteFileA("C:\\WINNT\\Full\\inside.txt"));
+    dir = CreateFileA(path, DELETE, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, dir);
+    EXPECT_TRUE(SetFileInformationByHandle(dir, FileDispositionInfo, &disposition, sizeof(disposition)));
+    EXPECT_TRUE(wsim::FileExists(path));
+    CloseHandle(dir);
+    EXPECT_FALSE(wsim::FileExists(path));
+}
+
 TEST(MachineSimTest, DelayedMoveIsRecordedForTheNextStart)
 {
     ResetTestMachine();

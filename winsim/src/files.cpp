@@ -186,6 +186,9 @@ bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
         *error = ERROR_BAD_NETPATH;
         return false;
     }
+    // The trailing backslash counts as written: "C:" names the current
+    // directory without one.
+    place->trailingSlash = wide.back() == u'\\';
     wide = WithCurrentDirectory(wide);
     size_t start = 0;
     place->drive = u"C:";
@@ -197,7 +200,6 @@ bool ParsePath(LPCSTR path, bool wildcards, Place *place, DWORD *error)
         place->drive = wide.substr(0, 2);
         start = 2;
     }
-    place->trailingSlash = wide.size() > start && wide.back() == u'\\';
     if (FoldComponents(wide, start, &place->parts) > kMaxComponent) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return false;
@@ -774,6 +776,34 @@ using namespace wsim;
 namespace wsim {
 namespace {
 
+// A directory, the root included, opens only with FILE_FLAG_BACKUP_SEMANTICS
+// and only as it is (OPEN_EXISTING, OPEN_ALWAYS); a junction leads on to
+// its target unless the link itself is asked for. Without the flag, a name
+// that ends in a backslash (as the root's always does) is not a file's
+// path, and any other is a directory refused as a file.
+HANDLE OpenDirectoryAt(const Place &place, const std::string &asked, DWORD access, DWORD share, DWORD disposition,
+                       DWORD flags, int depth)
+{
+    std::shared_ptr<Node> node = place.node;
+    DWORD error = ERROR_SUCCESS;
+    if (!(flags & FILE_FLAG_BACKUP_SEMANTICS))
+        error = !place.parent || place.trailingSlash ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
+    else if ((disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) || node->deletePending)
+        error = ERROR_ACCESS_DENIED;
+    else if (!(flags & FILE_FLAG_OPEN_REPARSE_POINT))
+        ThroughJunction(&node, &error, depth);
+    if (error == ERROR_SUCCESS && !SharingAllows(*node, access, share))
+        error = ERROR_SHARING_VIOLATION;
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = (HANDLE)core::NextHandleValue();
+    g_fs.files[handle] = OpenFile{node, access, share, 0, asked, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0};
+    SetLastError(disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
 // CreateFileA past its fault: the file at name, or, when name is a link
 // that the call follows, what the link leads to. The handle keeps the name
 // it was asked for.
@@ -807,7 +837,9 @@ HANDLE OpenFileAt(LPCSTR name, const std::string &asked, DWORD access, DWORD sha
         }
         return OpenFileAt(node->reparseTarget.c_str(), asked, access, share, disposition, flags, depth + 1);
     }
-    if (!place.parent || (node && (node->directory || node->deletePending))) {
+    if (!place.parent || (node && node->directory))
+        return OpenDirectoryAt(place, asked, access, share, disposition, flags, depth);
+    if (node && node->deletePending) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
@@ -876,6 +908,9 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERL
     OpenFile &open = it->second;
     if (!Wants(open.access, kWriteRights))
         return Refuse(ERROR_ACCESS_DENIED);
+    // A directory has no data to write.
+    if (open.node->directory)
+        return Refuse(ERROR_INVALID_FUNCTION);
     std::string &data = *open.node->data;
     if (data.size() < open.position + size)
         data.resize(open.position + size, '\0');
@@ -900,6 +935,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
     OpenFile &open = it->second;
     if (!Wants(open.access, kReadRights))
         return Refuse(ERROR_ACCESS_DENIED);
+    // A directory has no data to read.
+    if (open.node->directory)
+        return Refuse(ERROR_INVALID_FUNCTION);
     const std::string &data = *open.node->data;
     DWORD available = open.position < data.size() ? (DWORD)data.size() - open.position : 0;
     DWORD count = std::min(size, available);
@@ -1004,6 +1042,9 @@ BOOL SetEndOfFile(HANDLE file)
         return FALSE;
     if (!Wants(open->access, kWriteRights))
         return Refuse(ERROR_ACCESS_DENIED);
+    // A directory has no end of file to set.
+    if (open->node->directory)
+        return Refuse(ERROR_INVALID_PARAMETER);
     open->node->data->resize(open->position);
     return TRUE;
 }
@@ -1150,7 +1191,13 @@ BOOL SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID info, DWORD s
     Node &node = *open->node;
     if (node.attributes & FILE_ATTRIBUTE_READONLY)
         return Refuse(ERROR_ACCESS_DENIED);
-    node.deletePending = ((FILE_DISPOSITION_INFO *)info)->DeleteFile != 0;
+    bool deletes = ((FILE_DISPOSITION_INFO *)info)->DeleteFile != 0;
+    // Only an empty directory can go, and never the root.
+    if (deletes && node.directory && !node.parent)
+        return Refuse(ERROR_ACCESS_DENIED);
+    if (deletes && node.directory && !node.children.empty())
+        return Refuse(ERROR_DIR_NOT_EMPTY);
+    node.deletePending = deletes;
     return TRUE;
 }
 
@@ -1180,6 +1227,10 @@ BOOL CloseHandle(HANDLE handle)
         if (it->second.deleteOnClose)
             node->deletePending = true;
         g_fs.files.erase(it);
+        // A directory that holds entries when its deletion comes due stays,
+        // as only an empty one can be removed.
+        if (node->deletePending && OpenCount(*node) == 0 && node->directory && !node->children.empty())
+            node->deletePending = false;
         if (node->deletePending && OpenCount(*node) == 0)
             Unlink(node);
         return TRUE;
