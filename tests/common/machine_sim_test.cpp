@@ -146,6 +146,13 @@ TEST(MachineSimTest, DirectoryOpensAsADirectoryOnlyWithBackupSemanticsAndHasNoDa
     SetLastError(0);
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
     EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    // Named with a trailing backslash, as the root always is, a directory
+    // is no file's path.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("C:\\WINNT\\Temp\\", GENERIC_READ, FILE_SHARE_READ, NULL,
+                                                OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("C:\\", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
     // "C:" is the current directory, named without a trailing backslash.
     ASSERT_TRUE(SetCurrentDirectoryA(path));
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("C:", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
