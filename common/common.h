@@ -22,7 +22,6 @@ LPSTR LoadResText(UINT id);
 int FormatText(LPSTR buffer, int size, LPCSTR format, ...);
 int TextEquals(LPCSTR a, LPCSTR b);
 int TextEqualsNoCase(LPCSTR a, LPCSTR b);
-int TextStartsWith(LPCSTR text, LPCSTR prefix);
 int IsLocalDrivePath(LPCSTR path);
 
 // A function of a loaded module by name; NULL without the module.

@@ -86,6 +86,7 @@ static int IsAtOwnPath(HANDLE file, LPCSTR path)
         (GetFinalPathNameProc)(void *)SystemFunction("kernel32.dll", "GetFinalPathNameByHandleA");
     char finalPath[MAX_PATH + 8];
     char longPath[MAX_PATH];
+    char ownPath[MAX_PATH + 8];
     DWORD length;
 
     if (getFinalPath == NULL)
@@ -96,7 +97,8 @@ static int IsAtOwnPath(HANDLE file, LPCSTR path)
     length = GetLongPathNameA(path, longPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return 0;
-    return TextStartsWith(finalPath, "\\\\?\\") && TextEqualsNoCase(finalPath + 4, longPath);
+    FormatText(ownPath, sizeof(ownPath), "\\\\?\\%s", longPath);
+    return TextEqualsNoCase(finalPath, ownPath);
 }
 
 // Deleting through the handle removes the name that this handle opened,

@@ -39,18 +39,6 @@ int TextEqualsNoCase(LPCSTR a, LPCSTR b)
     }
 }
 
-// 1 when text begins with prefix, byte for byte.
-int TextStartsWith(LPCSTR text, LPCSTR prefix)
-{
-    while (*prefix != '\0') {
-        if (*text != *prefix)
-            return 0;
-        text++;
-        prefix++;
-    }
-    return 1;
-}
-
 // "X:\..." and nothing else. The user chooses the log's place through TMP:
 // a share would have this elevated process authenticate to its server, a
 // "\\?\" or "\\.\" name reaches the object manager's links, pipes and

@@ -109,6 +109,17 @@ TEST_F(RegWriteSimTest, RefusedFinalDeletionFailsTheWholeRemoval)
     EXPECT_EQ((std::vector<std::string>{Full("")}), Below());
 }
 
+// Without ntdll's NtDeleteKey no key can be deleted as itself: nothing
+// goes, and the removal says so.
+TEST_F(RegWriteSimTest, WithoutNtDeleteKeyNothingGoesAndTheRemovalFails)
+{
+    MakeTree({"A"});
+    wsim::Fail("GetProcAddress", "NtDeleteKey", ERROR_PROC_NOT_FOUND);
+    EXPECT_EQ(0, Co_DeleteRegNode(HKEY_LOCAL_MACHINE, kRoot));
+    EXPECT_TRUE(wsim::KeyExists(Full("A").c_str()));
+    EXPECT_EQ(0, wsim::CallCount("NtDeleteKey"));
+}
+
 TEST_F(RegWriteSimTest, FailedAllocationDeletesNothing)
 {
     MakeTree({"A"});

@@ -1,8 +1,11 @@
 // The renaming routine and its two text helpers on generated texts and
-// paths. TrimBlanks takes the spaces, and only the spaces, off both ends;
+// paths, and the comparison of paths without regard to letter case.
+// TrimBlanks takes the spaces, and only the spaces, off both ends;
 // CountChar counts bytes; RenameToSuffix puts the suffix in place of the
 // file name's extension, never of a directory's, and either moves the file
-// there and names the new path, or leaves file and buffer as they were.
+// there and names the new path, or leaves file and buffer as they were;
+// TextEqualsNoCase folds A to Z alone and compares a double-byte character
+// whole; IsLocalDrivePath takes "X:\..." alone.
 #include <string.h>
 
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <windows.h>
 
 #include "prop_support.h"
+#include "common/common.h"
 #include "stages/stages.h"
 #include "support/machine.h"
 #include "winsim.h"
@@ -65,6 +69,65 @@ RC_GTEST_PROP(TextProp, CountCharCountsBytesEqualToTheFirstByte, (const std::str
 
     int expected = (int)std::count(text.begin(), text.end(), character[0]);
     RC_ASSERT(CountChar(text.c_str(), character.c_str()) == expected);
+}
+
+// ---- TextEqualsNoCase ----------------------------------------------------
+
+// Characters as the Japanese code page reads them: a lead byte takes the
+// byte after it, and A to Z match a to z. A lead byte with nothing after
+// it is no character, and makes two texts unequal.
+std::vector<std::string> CaseFoldedCharacters(const std::string &text, bool *broken)
+{
+    std::vector<std::string> characters;
+    for (size_t i = 0; i < text.size(); i++) {
+        char c = text[i];
+        if (IsDBCSLeadByte((BYTE)c)) {
+            if (i + 1 == text.size())
+                *broken = true;
+            characters.push_back(text.substr(i, 2));
+            i++;
+        } else {
+            characters.push_back(std::string(1, c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c));
+        }
+    }
+    return characters;
+}
+
+// Texts of letters, the signs beside them and double-byte characters whose
+// second bytes are letters; the second text is often the first with some
+// letters in the other case.
+RC_GTEST_PROP(TextProp, TextEqualsNoCaseFoldsOnlyAToZAndComparesDoubleByteCharactersWhole, ())
+{
+    ResetTestMachine(true);
+    auto gen = rc::gen::container<std::string>(
+        rc::gen::element<char>('a', 'A', 'z', 'Z', '`', '{', '@', '[', '\x83', '\x84', '\x41', '\x61'));
+    std::string a = *gen;
+    std::string b = *rc::gen::oneOf(gen, rc::gen::just(a), rc::gen::exec([a] {
+        std::string flipped = a;
+        for (char &c : flipped)
+            if (*rc::gen::arbitrary<bool>() && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+                c = (char)(c ^ 0x20);
+        return flipped;
+    }));
+
+    bool broken = false;
+    bool expected = CaseFoldedCharacters(a, &broken) == CaseFoldedCharacters(b, &broken) && !broken;
+    RC_ASSERT(TextEqualsNoCase(a.c_str(), b.c_str()) == (expected ? 1 : 0));
+}
+
+// Paths on a local drive are a letter, a colon and a backslash, and
+// nothing else is: not the signs beside the letters, not "C:" alone. Every
+// first byte at the letters' edges with every start of a path.
+TEST(LocalDrivePath, IsALetterAColonAndABackslashOnly)
+{
+    for (char first : {'@', 'A', 'Z', '[', '`', 'a', 'z', '{', '\\'}) {
+        for (const char *rest : {":\\x", ":\\", ":x", ":", "\\x", ""}) {
+            std::string path = std::string(1, first) + rest;
+            bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+            bool expected = letter && path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+            EXPECT_EQ(expected ? 1 : 0, IsLocalDrivePath(path.c_str())) << path;
+        }
+    }
 }
 
 // ---- RenameToSuffix ------------------------------------------------------
