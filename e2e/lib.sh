@@ -519,6 +519,11 @@ buttons: OK,Cancel"
 BOX_RESTART="box: Uninstall has completed successfully. Do you want to restart computer right now?
 owner: $TITLE \"$TITLE\"
 buttons: Yes,No"
+# The box that names the log after a failure, in English.
+box_error() {
+    printf '%s\n' "box: Error occurred during uninstallation. \\nPlease refer detailed information in $(log_windows)." \
+        "owner: $TITLE \"$TITLE\"" "buttons: OK"
+}
 BOX_CONFIRM_JA="box: QELVORA Wattrix2 を削除しますか？
 owner: #32770 \"$TITLE\"
 buttons: OK,Cancel"

@@ -19,9 +19,7 @@ checks() {
     expect_boxes run <<EOF2
 $BOX_CONFIRM
 answer: OK
-box: Error occurred during uninstallation. \\nPlease refer detailed information in $(log_windows).
-owner: $TITLE "$TITLE"
-buttons: OK
+$(box_error)
 answer: OK
 exit: 0
 EOF2

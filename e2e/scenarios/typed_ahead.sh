@@ -24,9 +24,7 @@ EOF2
 $BOX_CONFIRM
 answer: OK
 typed: Enter
-box: Error occurred during uninstallation. \\nPlease refer detailed information in $(log_windows).
-owner: $TITLE "$TITLE"
-buttons: OK
+$(box_error)
 answer: OK
 exit: 0
 EOF2

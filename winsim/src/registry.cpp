@@ -504,6 +504,25 @@ LONG OpenCommon(HKEY key, const std::u16string *subKey, DWORD options, REGSAM ac
     return error;
 }
 
+// A key named by a handle and a path below it: the key the handle stands
+// for, its path, and the path's parts, which through HKEY_CLASSES_ROOT
+// follow the classes' own parts.
+struct KeyPath {
+    std::shared_ptr<Key> base;
+    std::string basePath;
+    std::vector<std::u16string> classes, parts;
+    bool inClasses = false;
+};
+
+LONG ParseKeyPath(HKEY key, const std::u16string &subKey, KeyPath *out)
+{
+    LONG error = Resolve(key, 0, &out->base, &out->basePath);
+    if (error != ERROR_SUCCESS)
+        return error;
+    out->inClasses = ClassesPath(key, &out->classes);
+    return SplitPath(subKey, out->inClasses, &out->parts) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
+}
+
 // RegCreateKeyEx and NtCreateKey. Creation is checked against the key's
 // security, not against the rights the parent's handle was opened with: a
 // handle opened to read creates subkeys too. A key made through
@@ -514,36 +533,31 @@ LONG CreateCommon(HKEY key, const std::u16string &subKey, DWORD options, REGSAM 
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
-    std::shared_ptr<Key> base;
-    std::string basePath;
-    LONG error = Resolve(key, 0, &base, &basePath);
+    KeyPath named;
+    LONG error = ParseKeyPath(key, subKey, &named);
     if (error != ERROR_SUCCESS)
         return error;
-    std::vector<std::u16string> classes, parts;
-    bool inClasses = ClassesPath(key, &classes);
-    if (!SplitPath(subKey, inClasses, &parts))
-        return ERROR_BAD_PATHNAME;
-    for (const std::u16string &part : parts)
+    for (const std::u16string &part : named.parts)
         if (part.size() > kMaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
-    std::string path = JoinPath(basePath, parts);
+    std::string path = JoinPath(named.basePath, named.parts);
     std::shared_ptr<Key> target;
     bool created = false;
-    if (inClasses) {
-        std::vector<std::u16string> parent = classes;
-        classes.insert(classes.end(), parts.begin(), parts.end());
-        if (ShownClass(classes, &target) == ERROR_SUCCESS) {
+    if (named.inClasses) {
+        std::vector<std::u16string> parent = named.classes;
+        named.classes.insert(named.classes.end(), named.parts.begin(), named.parts.end());
+        if (ShownClass(named.classes, &target) == ERROR_SUCCESS) {
             if (options & REG_OPTION_CREATE_LINK)
                 return ERROR_ALREADY_EXISTS;
         } else {
             std::shared_ptr<Key> root = Walk(g_reg.classes, parent) ? g_reg.classes : UserClassesRoot();
-            error = CreateFollowing(root, classes, options, &target, &created);
+            error = CreateFollowing(root, named.classes, options, &target, &created);
             if (error != ERROR_SUCCESS)
                 return error;
         }
-        *result = NewClassesHandle(classes, access, path);
+        *result = NewClassesHandle(named.classes, access, path);
     } else {
-        error = CreateFollowing(base, parts, options, &target, &created);
+        error = CreateFollowing(named.base, named.parts, options, &target, &created);
         if (error != ERROR_SUCCESS)
             return error;
         *result = NewHandle(target, access, path);
@@ -571,21 +585,16 @@ void RemoveKey(const std::shared_ptr<Key> &target)
 // The rights the handle was opened with do not matter, "" included.
 LONG DeleteCommon(HKEY key, const std::u16string &subKey)
 {
-    std::shared_ptr<Key> base;
-    std::string basePath;
-    LONG error = Resolve(key, 0, &base, &basePath);
+    KeyPath named;
+    LONG error = ParseKeyPath(key, subKey, &named);
     if (error != ERROR_SUCCESS)
         return error;
-    std::vector<std::u16string> classes, parts;
-    bool inClasses = ClassesPath(key, &classes);
-    if (!SplitPath(subKey, inClasses, &parts))
-        return ERROR_BAD_PATHNAME;
     std::shared_ptr<Key> target;
-    if (inClasses) {
-        classes.insert(classes.end(), parts.begin(), parts.end());
-        error = ShownClass(classes, &target);
+    if (named.inClasses) {
+        named.classes.insert(named.classes.end(), named.parts.begin(), named.parts.end());
+        error = ShownClass(named.classes, &target);
     } else {
-        error = WalkFollowing(base, parts, false, &target);
+        error = WalkFollowing(named.base, named.parts, false, &target);
     }
     if (error != ERROR_SUCCESS)
         return error;
