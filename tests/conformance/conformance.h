@@ -31,9 +31,16 @@ static inline const char *wine_dbgstr_w(const WCHAR *text)
 {
     return wine_dbgstr_wn(text, -1);
 }
-#define debugstr_an wine_dbgstr_an
 
-// The C library's wide string calls on Windows' 16-bit WCHAR.
+// Wine's shorter names of the same debug strings.
+#define debugstr_an wine_dbgstr_an
+#define debugstr_wn wine_dbgstr_wn
+#define debugstr_a wine_dbgstr_a
+#define debugstr_w wine_dbgstr_w
+#define DECLSPEC_ALIGN(x) __attribute__((aligned(x)))
+
+// The wide string functions of Windows' C runtime, whose wchar_t is 16
+// bits like WCHAR; the host's take 32-bit characters.
 static inline WCHAR *wcscpy(WCHAR *to, const WCHAR *from)
 {
     WCHAR *at = to;
@@ -49,16 +56,6 @@ static inline int wcscmp(const WCHAR *a, const WCHAR *b)
     }
     return (int)*a - (int)*b;
 }
-
-// Wine's shorter names of the same debug strings.
-#define debugstr_an wine_dbgstr_an
-#define debugstr_wn wine_dbgstr_wn
-#define debugstr_a wine_dbgstr_a
-#define debugstr_w wine_dbgstr_w
-#define DECLSPEC_ALIGN(x) __attribute__((aligned(x)))
-
-// The wide string functions of Windows' C runtime, whose wchar_t is 16
-// bits like WCHAR; the host's take 32-bit characters.
 static inline size_t wcslen(const WCHAR *text)
 {
     size_t length = 0;

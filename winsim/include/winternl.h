@@ -1,6 +1,6 @@
 // The few ntdll types and calls of the simulated Windows that the program
-// and its conformance tests reach: counted strings, object attributes and
-// the native registry calls. Programs find the calls with GetProcAddress
+// and its conformance tests reach: counted strings, object attributes, the
+// native registry calls and the query of an open file's name. Programs find the calls with GetProcAddress
 // on ntdll.dll, as on Windows, where no import library offers them.
 #pragma once
 
@@ -10,7 +10,9 @@ typedef LONG NTSTATUS;
 typedef DWORD ACCESS_MASK;
 
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
+#define STATUS_BUFFER_OVERFLOW ((NTSTATUS)0x80000005L)
 #define STATUS_NOT_IMPLEMENTED ((NTSTATUS)0xC0000002L)
+#define STATUS_INFO_LENGTH_MISMATCH ((NTSTATUS)0xC0000004L)
 #define STATUS_INVALID_HANDLE ((NTSTATUS)0xC0000008L)
 #define STATUS_INVALID_PARAMETER ((NTSTATUS)0xC000000DL)
 #define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
@@ -54,3 +56,20 @@ NTSTATUS NtSetValueKey(HANDLE key, const UNICODE_STRING *name, ULONG titleIndex,
                        ULONG size);
 NTSTATUS NtDeleteValueKey(HANDLE key, const UNICODE_STRING *name);
 NTSTATUS NtClose(HANDLE handle);
+
+// ntdll's query of what an open file is; only its name (the path from the
+// root of its volume) is modelled. Programs reach it through GetProcAddress.
+typedef struct _IO_STATUS_BLOCK {
+    union {
+        NTSTATUS Status;
+        PVOID Pointer;
+    };
+    ULONG_PTR Information;
+} IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
+typedef enum _FILE_INFORMATION_CLASS { FileNameInformation = 9 } FILE_INFORMATION_CLASS;
+typedef struct _FILE_NAME_INFORMATION {
+    ULONG FileNameLength;
+    WCHAR FileName[1];
+} FILE_NAME_INFORMATION;
+NTSTATUS NtQueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
+                                FILE_INFORMATION_CLASS infoClass);

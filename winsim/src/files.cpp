@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <winternl.h>
+
 #include "core.h"
 #include "winsim.h"
 
@@ -1613,24 +1615,22 @@ HANDLE GetStdHandle(DWORD which)
 NTSTATUS NtQueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
                                 FILE_INFORMATION_CLASS infoClass)
 {
-    const NTSTATUS kInvalidHandle = (NTSTATUS)0xC0000008, kLengthMismatch = (NTSTATUS)0xC0000004,
-                   kNotImplemented = (NTSTATUS)0xC0000002, kBufferOverflow = (NTSTATUS)0x80000005;
     wsim::core::EnsureMachine();
     auto it = wsim::g_fs.files.find(file);
     if (it == wsim::g_fs.files.end())
-        return kInvalidHandle;
+        return STATUS_INVALID_HANDLE;
     if (infoClass != FileNameInformation)
-        return kNotImplemented;
+        return STATUS_NOT_IMPLEMENTED;
     const ULONG header = offsetof(FILE_NAME_INFORMATION, FileName);
     if (length < header)
-        return kLengthMismatch;
+        return STATUS_INFO_LENGTH_MISMATCH;
     std::u16string name = wsim::detail::AnsiToWide(wsim::PathOfNode(*it->second.node).substr(2));
     FILE_NAME_INFORMATION *out = (FILE_NAME_INFORMATION *)info;
     ULONG bytes = (ULONG)(name.size() * sizeof(WCHAR));
     ULONG copied = std::min(bytes, (length - header) / (ULONG)sizeof(WCHAR) * (ULONG)sizeof(WCHAR));
     out->FileNameLength = bytes;
     memcpy(out->FileName, name.data(), copied);
-    io->Status = copied < bytes ? kBufferOverflow : 0;
+    io->Status = copied < bytes ? STATUS_BUFFER_OVERFLOW : STATUS_SUCCESS;
     io->Information = header + copied;
     return io->Status;
 }

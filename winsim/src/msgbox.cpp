@@ -10,36 +10,28 @@ const UINT kCancelTryContinue = 6;
 const int kTryAgain = 10;
 const int kContinue = 11;
 
+// The buttons of each kind of box (MB_OK to the cancel, try again and
+// continue box), in their order; 0 where a kind has fewer.
+const int kButtons[][3] = {
+    {IDOK, 0, 0},    {IDOK, IDCANCEL, 0},    {IDABORT, IDRETRY, IDIGNORE},       {IDYES, IDNO, IDCANCEL},
+    {IDYES, IDNO, 0}, {IDRETRY, IDCANCEL, 0}, {IDCANCEL, kTryAgain, kContinue},
+};
+
 bool IsButtonOf(UINT type, int answer)
 {
-    switch (type & MB_TYPEMASK) {
-    case MB_OK:
-        return answer == IDOK;
-    case MB_OKCANCEL:
-        return answer == IDOK || answer == IDCANCEL;
-    case MB_ABORTRETRYIGNORE:
-        return answer == IDABORT || answer == IDRETRY || answer == IDIGNORE;
-    case MB_YESNOCANCEL:
-        return answer == IDYES || answer == IDNO || answer == IDCANCEL;
-    case MB_YESNO:
-        return answer == IDYES || answer == IDNO;
-    case MB_RETRYCANCEL:
-        return answer == IDRETRY || answer == IDCANCEL;
-    case kCancelTryContinue:
-        return answer == IDCANCEL || answer == kTryAgain || answer == kContinue;
-    default:
+    UINT kind = type & MB_TYPEMASK;
+    if (kind > kCancelTryContinue || answer == 0)
         return false;
-    }
+    for (int button : kButtons[kind])
+        if (button == answer)
+            return true;
+    return false;
 }
 
 // The box's default button; one past its last button is its first, as
 // Windows takes it.
 int DefaultButton(UINT type)
 {
-    static const int kButtons[][3] = {
-        {IDOK, 0, 0},    {IDOK, IDCANCEL, 0},    {IDABORT, IDRETRY, IDIGNORE},       {IDYES, IDNO, IDCANCEL},
-        {IDYES, IDNO, 0}, {IDRETRY, IDCANCEL, 0}, {IDCANCEL, kTryAgain, kContinue},
-    };
     UINT kind = type & MB_TYPEMASK;
     UINT index = (type & MB_DEFMASK) >> 8;
     if (kind > kCancelTryContinue)

@@ -161,24 +161,6 @@ typedef struct _FILE_REMOTE_PROTOCOL_INFO {
     } ProtocolSpecificReserved;
 } FILE_REMOTE_PROTOCOL_INFO;
 
-// ntdll's query of what an open file is; only its name (the path from the
-// root of its volume) is modelled. Programs reach it through GetProcAddress.
-typedef LONG NTSTATUS;
-typedef struct _IO_STATUS_BLOCK {
-    union {
-        NTSTATUS Status;
-        PVOID Pointer;
-    };
-    ULONG_PTR Information;
-} IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
-typedef enum _FILE_INFORMATION_CLASS { FileNameInformation = 9 } FILE_INFORMATION_CLASS;
-typedef struct _FILE_NAME_INFORMATION {
-    ULONG FileNameLength;
-    WCHAR FileName[1];
-} FILE_NAME_INFORMATION;
-NTSTATUS NtQueryInformationFile(HANDLE file, PIO_STATUS_BLOCK io, PVOID info, ULONG length,
-                                FILE_INFORMATION_CLASS infoClass);
-
 // The policy classes of SetProcessMitigationPolicy; only the one that
 // refuses links made by less trusted users is modelled.
 #define ProcessRedirectionTrustPolicy 16
